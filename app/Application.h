@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QApplication>
+
+// The application object. An error that leaves an event handler is reported in a message box
+// and ends the process, as nothing in the system traps errors itself.
+class Application : public QApplication
+{
+    Q_OBJECT
+public:
+    Application(int &argc, char **argv);
+
+    bool notify(QObject *receiver, QEvent *event) override;
+
+    // Maps the font names the windows ask for onto fonts a Debian desktop has.
+    static void installFontSubstitutions();
+
+    // Shows the error's text titled "Vocalo", then ends the process with status 1.
+    [[noreturn]] static void reportFatalError(const QString &text);
+
+    // Ends the process at once with the given status: no window is asked, nothing unloads and
+    // no speech worker is waited for.
+    [[noreturn]] static void endNow(int status);
+};

@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Form.h"
+
+Form::Form(QWidget *parent, Qt::WindowFlags flags)
+    : QWidget(parent, flags | Qt::Window)
+    , m_twips(new TwipWindow(this))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void Form::Show()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void Form::Hide()
+{
+    hide();
+}
+
+void Form::setClientSizeTwips(int width, int height)
+{
+    m_twips->setSize(static_cast<float>(width), static_cast<float>(height));
+    m_twips->centreOnScreen();
+}

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "AudioOutput.h"
+#include "SpeechEngine.h"
+
+#include <atomic>
+#include <memory>
+
+// The speech control of one talking window, speaking through Flite. Speak queues the text with
+// the speed and pitch of that moment and returns; a worker thread synthesises it sentence by
+// sentence and an audio thread of its own plays it, so nothing here ever waits on a device.
+class FliteSpeechEngine final : public SpeechEngine
+{
+public:
+    // Beyond these the voice distorts or stalls; the scroll bars never reach them.
+    static constexpr int MinSpeed = 25;
+    static constexpr int MaxSpeed = 500;
+    static constexpr int MinPitch = 40;
+    static constexpr int MaxPitch = 500;
+    // Until the first SetSpeed/SetPitch, and for a window that never sets them: the voice's own.
+    static constexpr int DefaultSpeed = 180;
+    static constexpr int DefaultPitch = 95;
+
+    explicit FliteSpeechEngine(AudioOutputFactory outputFactory = makeDeviceAudioOutput);
+    ~FliteSpeechEngine() override;
+    FliteSpeechEngine(const FliteSpeechEngine &) = delete;
+    FliteSpeechEngine &operator=(const FliteSpeechEngine &) = delete;
+
+    void Speak(const QString &text) override;
+    void SetSpeed(int wordsPerMinute) override;
+    void SetPitch(int hertz) override;
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> m_impl;
+    // Written up to 4000 times a second by the main window's timer, almost always unchanged:
+    // kept here, away from the queue's lock, and written only when the value differs.
+    std::atomic<int> m_speed{DefaultSpeed};
+    std::atomic<int> m_pitch{DefaultPitch};
+};

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+
+// The one Flite voice of the process. Flite keeps process-wide state (its voice list, its error
+// jump) and is not documented as thread-safe, so every call into it goes through here, behind one
+// lock, one sentence at a time.
+namespace flitevoice {
+
+constexpr int SampleRate = 16000;
+// The voice's own rate at a duration stretch of 1, measured over read prose the way the engine
+// speaks it (sentence by sentence).
+constexpr double WordsPerMinuteAtStretchOne = 205.0;
+
+struct Prosody
+{
+    double meanPitchHz = 95.0;
+    double durationStretch = 1.0;
+};
+
+enum class Outcome { Finished, Stopped, Failed };
+
+// Receives samples while Flite streams them out. Runs with the Flite lock held: it must hand the
+// samples on and return, never wait. Returning false ends the sentence early.
+class SampleReceiver
+{
+public:
+    virtual bool receive(const int16_t *samples, std::size_t count) = 0;
+
+protected:
+    ~SampleReceiver() = default;
+};
+
+// Synthesises one sentence (UTF-8) with its own prosody; the voice's own settings never change.
+Outcome synthesize(const QByteArray &sentence, Prosody prosody, SampleReceiver &receiver);
+
+// "Flite 2.2, voice cmu_us_kal16", from the library's version and the loaded voice.
+QString description();
+
+} // namespace flitevoice

@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+// The speech control each talking window owns as DS. Speak returns at once; speed and pitch
+// apply to speech that starts afterwards. Windows call these on the user-interface thread.
+class SpeechEngine
+{
+public:
+    virtual ~SpeechEngine() = default;
+
+    virtual void Speak(const QString &text) = 0;
+    // Words per minute; the speed scroll bar gives 50..250.
+    virtual void SetSpeed(int wordsPerMinute) = 0;
+    // Mean fundamental frequency in Hz; the pitch scroll bar gives 50..400.
+    virtual void SetPitch(int hertz) = 0;
+};

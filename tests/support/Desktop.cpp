@@ -1,0 +1,197 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Desktop.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryFile>
+#include <QTest>
+
+#include <cstring>
+
+namespace desktop {
+
+CommandResult run(const QString &program, const QStringList &arguments, int timeoutMs)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(program, arguments);
+    CommandResult result;
+    if (!process.waitForStarted(timeoutMs) || !process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.output = QString::fromUtf8(process.readAllStandardOutput());
+    return result;
+}
+
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
+{
+    return QTest::qWaitFor(condition, timeoutMs);
+}
+
+std::optional<WindowId> findWindow(const QString &title, int timeoutMs)
+{
+    std::optional<WindowId> found;
+    const QString pattern = '^' + QRegularExpression::escape(title) + '$';
+    waitUntil(
+        [&] {
+            const auto result = run("xdotool", { "search", "--name", pattern });
+            const QStringList ids = result.output.split('\n', Qt::SkipEmptyParts);
+            if (ids.isEmpty())
+                return false;
+            found = ids.first().toULongLong();
+            return true;
+        },
+        timeoutMs);
+    return found;
+}
+
+std::optional<WindowGeometry> geometry(WindowId window)
+{
+    const auto result = run("xwininfo", { "-id", QString::number(window) });
+    if (result.exitCode != 0)
+        return std::nullopt;
+    auto field = [&](const QString &name) {
+        const QRegularExpression re(QRegularExpression::escape(name) + R"(:\s*(-?\d+))");
+        return re.match(result.output).captured(1).toInt();
+    };
+    WindowGeometry g;
+    g.x = field("Absolute upper-left X");
+    g.y = field("Absolute upper-left Y");
+    g.width = field("Width");
+    g.height = field("Height");
+    g.viewable = result.output.contains("Map State: IsViewable");
+    return g;
+}
+
+static QStringList atomsOf(WindowId window, const QString &property)
+{
+    const auto result = run("xprop", { "-id", QString::number(window), property });
+    const int eq = result.output.indexOf('=');
+    if (eq < 0)
+        return {};
+    QStringList atoms;
+    for (const QString &atom : result.output.mid(eq + 1).split(',', Qt::SkipEmptyParts))
+        atoms << atom.trimmed();
+    return atoms;
+}
+
+QStringList netWmState(WindowId window)
+{
+    return atomsOf(window, "_NET_WM_STATE");
+}
+
+bool hasNetWmState(WindowId window, const QString &atom)
+{
+    return netWmState(window).contains(atom);
+}
+
+QStringList windowTypes(WindowId window)
+{
+    return atomsOf(window, "_NET_WM_WINDOW_TYPE");
+}
+
+void xdotool(const QStringList &arguments)
+{
+    run("xdotool", arguments);
+}
+
+QString screenshot(WindowId window, const QString &name)
+{
+    const QString folder = QStringLiteral(VOCALO_BINARY_DIR) + "/screenshots";
+    QDir().mkpath(folder);
+    const QString path = folder + '/' + name + ".png";
+    run("import", { "-window", QString::number(window), path });
+    return path;
+}
+
+MonitorRecorder::MonitorRecorder()
+{
+    QTemporaryFile file(QDir::tempPath() + "/vocalo-monitor-XXXXXX.raw");
+    file.setAutoRemove(false);
+    file.open();
+    m_file = file.fileName();
+}
+
+MonitorRecorder::~MonitorRecorder()
+{
+    for (QProcess *p : { &m_recorder, &m_keepAlive }) {
+        if (p->state() != QProcess::NotRunning) {
+            p->kill();
+            p->waitForFinished();
+        }
+    }
+    QFile::remove(m_file);
+}
+
+void MonitorRecorder::start()
+{
+    const QString sink = qEnvironmentVariable("VOCALO_TEST_SINK", "vocalo_test_sink");
+    const QStringList format = { "--raw", "--format=s16le", "--rate=16000", "--channels=1" };
+    m_keepAlive.setStandardInputFile("/dev/zero");
+    m_keepAlive.start("pacat", QStringList { "--playback", "--device=" + sink,
+                                             "--client-name=vocalo-keep-alive" }
+                                   + format);
+    m_recorder.start("parec", QStringList { "--device=" + sink + ".monitor", "--latency-msec=20" }
+                                  + format + QStringList { m_file });
+    m_keepAlive.waitForStarted();
+    m_recorder.waitForStarted();
+    // parec only writes once the stream is connected; wait for the first bytes.
+    QTest::qWaitFor([&] { return QFileInfo(m_file).size() > 0; }, 5000);
+}
+
+std::vector<int16_t> MonitorRecorder::samplesSoFar()
+{
+    QFile file(m_file);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    std::vector<int16_t> samples(static_cast<size_t>(bytes.size()) / 2);
+    memcpy(samples.data(), bytes.constData(), samples.size() * 2);
+    return samples;
+}
+
+std::vector<int16_t> MonitorRecorder::stop()
+{
+    for (QProcess *p : { &m_recorder, &m_keepAlive }) {
+        p->terminate();
+        if (!p->waitForFinished(2000)) {
+            p->kill();
+            p->waitForFinished();
+        }
+    }
+    return samplesSoFar();
+}
+
+VocaloProcess::VocaloProcess()
+{
+    m_process.setProgram(QStringLiteral(VOCALO_BINARY_DIR) + "/vocalo");
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+}
+
+VocaloProcess::~VocaloProcess()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+}
+
+void VocaloProcess::start(const QStringList &arguments)
+{
+    m_process.setArguments(arguments);
+    m_process.start();
+    m_process.waitForStarted();
+}
+
+bool VocaloProcess::waitForExit(int timeoutMs)
+{
+    return m_process.waitForFinished(timeoutMs);
+}
+
+} // namespace desktop

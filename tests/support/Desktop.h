@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// Helpers for tests that run inside tests/harness/with-desktop: they look at the real X server
+// and sound server the way a user's desktop would, through the usual command-line tools.
+namespace desktop {
+
+using WindowId = quint64;
+
+struct CommandResult
+{
+    int exitCode = -1;
+    QString output;
+};
+
+// Runs a program to completion and returns its standard output.
+CommandResult run(const QString &program, const QStringList &arguments, int timeoutMs = 10000);
+
+// Polls the condition, running the event loop in between, until it holds or time runs out.
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 5000);
+
+// The first window whose title is exactly `title`.
+std::optional<WindowId> findWindow(const QString &title, int timeoutMs = 5000);
+
+struct WindowGeometry
+{
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool viewable = false;
+};
+
+// Where the X server has the window (xwininfo), frame included for reparented windows.
+std::optional<WindowGeometry> geometry(WindowId window);
+// The atoms of the window's _NET_WM_STATE property (xprop), e.g. "_NET_WM_STATE_ABOVE".
+QStringList netWmState(WindowId window);
+bool hasNetWmState(WindowId window, const QString &atom);
+// The _NET_WM_WINDOW_TYPE atoms of the window.
+QStringList windowTypes(WindowId window);
+
+// Drives the real pointer and keyboard.
+void xdotool(const QStringList &arguments);
+
+// Saves a screenshot of the window under build/screenshots/<name>.png and returns the path.
+QString screenshot(WindowId window, const QString &name);
+
+// Records the null sink's monitor as 16 kHz mono S16 samples while something plays. A silent
+// stream keeps the sink running, so the recording's timeline is real time.
+class MonitorRecorder
+{
+public:
+    static constexpr int SampleRate = 16000;
+
+    MonitorRecorder();
+    ~MonitorRecorder();
+    MonitorRecorder(const MonitorRecorder &) = delete;
+    MonitorRecorder &operator=(const MonitorRecorder &) = delete;
+
+    void start();
+    std::vector<int16_t> stop();
+    // What has been recorded so far, without stopping.
+    std::vector<int16_t> samplesSoFar();
+
+private:
+    QProcess m_keepAlive;
+    QProcess m_recorder;
+    QString m_file;
+};
+
+// The real vocalo binary of this build, started as a separate process.
+class VocaloProcess
+{
+public:
+    VocaloProcess();
+    ~VocaloProcess();
+    void start(const QStringList &arguments = {});
+    bool waitForExit(int timeoutMs);
+    int exitCode() const { return m_process.exitCode(); }
+    bool running() const { return m_process.state() != QProcess::NotRunning; }
+    QByteArray standardError() { return m_process.readAllStandardError(); }
+    QProcess &process() { return m_process; }
+
+private:
+    QProcess m_process;
+};
+
+} // namespace desktop

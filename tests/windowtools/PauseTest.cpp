@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "WindowTools.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <stdexcept>
+
+namespace {
+
+// A wall clock that starts at a given second of the day and runs with the steady clock,
+// wrapping at midnight like the real one. Every pass of the event loop advances time by `tick`.
+class FakeClock : public Clock
+{
+public:
+    FakeClock(double wallStart, double tick)
+        : m_wallStart(wallStart)
+        , m_tick(tick)
+    {
+    }
+    double secondsSinceMidnight() const override
+    {
+        return std::fmod(m_wallStart + m_steady - SteadyStart, 86400.0);
+    }
+    double steadySeconds() const override { return m_steady; }
+    double waited() const { return m_steady - SteadyStart; }
+    int passes() const { return m_passes; }
+
+    WindowTools::EventLoopPass pass()
+    {
+        return [this] {
+            if (++m_passes > 100000)
+                throw std::runtime_error("Pause never returned");
+            m_steady += m_tick;
+        };
+    }
+
+private:
+    static constexpr double SteadyStart = 5000.0;
+    double m_wallStart;
+    double m_tick;
+    double m_steady = SteadyStart;
+    int m_passes = 0;
+};
+
+struct PauseCase
+{
+    double clockAtStart;
+    int seconds;
+    double expectedWait;
+};
+
+class PauseWaits : public ::testing::TestWithParam<PauseCase>
+{
+};
+
+TEST_P(PauseWaits, FromTheRoundedStartingSecond)
+{
+    const PauseCase c = GetParam();
+    FakeClock clock(c.clockAtStart, 0.001);
+    int seconds = c.seconds;
+    WindowTools::Pause(seconds, clock, clock.pass());
+    EXPECT_NEAR(clock.waited(), c.expectedWait, 0.0015);
+    EXPECT_EQ(seconds, c.seconds) << "the argument is not changed";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rounding, PauseWaits,
+    ::testing::Values(PauseCase { 10.4, 2, 1.6 }, // starts at 10, ends at 12
+                      PauseCase { 10.6, 2, 2.4 }, // starts at 11, ends at 13
+                      PauseCase { 10.5, 2, 1.5 }, // half to even: 10
+                      PauseCase { 11.5, 2, 2.5 }, // half to even: 12
+                      PauseCase { 10.6, 0, 0.4 }, // rounded up: waits for the start itself
+                      PauseCase { 86399.2, 2, 2.2 }, // starts just before midnight
+                      PauseCase { 86399.7, 2, 2.3 }, // rounds to midnight itself
+                      PauseCase { 86398.0, 5, 5.0 })); // ends after midnight
+
+TEST(Pause, RunsNoEventLoopPassWhenAlreadyDue)
+{
+    for (const auto [clockAtStart, seconds] : { std::pair { 10.4, 0 }, std::pair { 10.0, 0 },
+                                                std::pair { 10.4, -3 } }) {
+        FakeClock clock(clockAtStart, 0.01);
+        int s = seconds;
+        WindowTools::Pause(s, clock, clock.pass());
+        EXPECT_EQ(clock.passes(), 0) << "at " << clockAtStart << " for " << seconds;
+    }
+}
+
+TEST(Pause, RunsTheEventLoopWhileItWaits)
+{
+    FakeClock clock(100.0, 0.1);
+    int seconds = 2;
+    WindowTools::Pause(seconds, clock, clock.pass());
+    EXPECT_EQ(clock.passes(), 20);
+}
+
+TEST(SteppedTop, IsFloorPlusStepForWholeTwips)
+{
+    EXPECT_EQ(WindowTools::steppedTop(8000.0f, 300.0f), 8300.0f);
+    EXPECT_EQ(WindowTools::steppedTop(-0.5f, 300.0f), 299.0f);
+    EXPECT_EQ(WindowTools::steppedTop(1234.9f, -300.0f), 934.0f);
+    EXPECT_EQ(WindowTools::steppedTop(9999700.0f, 300.0f), 1e7f);
+}
+
+TEST(SteppedTop, KeepsSevenSignificantDigitsOfLargeValues)
+{
+    // 123456789 has no exact float; its seven-digit text is 1.234568e+08.
+    EXPECT_EQ(WindowTools::steppedTop(123456480.0f, 300.0f), 1.234568e8f);
+}
+
+TEST(SteppedTop, OverflowRaisesAnError)
+{
+    EXPECT_THROW(WindowTools::steppedTop(INFINITY, 300.0f), std::overflow_error);
+    EXPECT_THROW(WindowTools::steppedTop(NAN, -300.0f), std::overflow_error);
+    EXPECT_THROW(WindowTools::steppedTop(3.4028235e38f, 3.4028235e38f), std::overflow_error);
+}
+
+} // namespace

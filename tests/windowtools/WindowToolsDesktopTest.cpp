@@ -1,0 +1,227 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Desktop.h"
+#include "WindowTools.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <memory>
+#include <set>
+
+using namespace desktop;
+
+namespace {
+
+// Counts the X server's UnmapNotify events for one window: a window that is hidden and shown
+// again to change its stacking band would flicker.
+class UnmapCounter : public QAbstractNativeEventFilter
+{
+public:
+    explicit UnmapCounter(WindowId window)
+        : m_window(window)
+    {
+        qApp->installNativeEventFilter(this);
+    }
+    ~UnmapCounter() override { qApp->removeNativeEventFilter(this); }
+    int count() const { return m_count; }
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        auto *event = static_cast<xcb_generic_event_t *>(message);
+        if ((event->response_type & 0x7f) == XCB_UNMAP_NOTIFY
+            && reinterpret_cast<xcb_unmap_notify_event_t *>(event)->window == m_window)
+            ++m_count;
+        return false;
+    }
+
+private:
+    WindowId m_window;
+    int m_count = 0;
+};
+
+// A frameless window that starts a drag on every mouse press, as the strip's surface does.
+class DraggableWindow : public QWidget
+{
+public:
+    DraggableWindow()
+        : QWidget(nullptr, Qt::FramelessWindowHint)
+        , twips(this)
+    {
+        resize(200, 80);
+        setStyleSheet("background: #3366aa");
+    }
+    TwipWindow twips;
+
+protected:
+    void mousePressEvent(QMouseEvent *) override { WindowTools::BeginDragMove(twips); }
+};
+
+void showAndWait(QWidget &widget)
+{
+    widget.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
+    // Let the window manager finish placing it.
+    QTest::qWait(100);
+}
+
+TEST(MakeTopmost, SetsKeepAboveOnAMappedWindowWithoutUnmappingIt)
+{
+    DraggableWindow widget;
+    widget.move(300, 200);
+    showAndWait(widget);
+    const WindowId id = widget.winId();
+    const auto before = geometry(id);
+    ASSERT_TRUE(before && before->viewable);
+    EXPECT_FALSE(hasNetWmState(id, "_NET_WM_STATE_ABOVE"));
+
+    UnmapCounter unmaps(id);
+    WindowTools::MakeTopmost(widget.twips);
+    EXPECT_TRUE(waitUntil([&] { return hasNetWmState(id, "_NET_WM_STATE_ABOVE"); }));
+    QTest::qWait(100);
+    EXPECT_EQ(unmaps.count(), 0);
+    EXPECT_EQ(widget.winId(), id) << "no new native window";
+    const auto after = geometry(id);
+    ASSERT_TRUE(after);
+    EXPECT_TRUE(after->viewable);
+    EXPECT_EQ(after->x, before->x);
+    EXPECT_EQ(after->y, before->y);
+    EXPECT_TRUE(widget.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+
+    WindowTools::MakeNotTopmost(widget.twips);
+    EXPECT_TRUE(waitUntil([&] { return !hasNetWmState(id, "_NET_WM_STATE_ABOVE"); }));
+    QTest::qWait(100);
+    EXPECT_EQ(unmaps.count(), 0);
+    EXPECT_TRUE(geometry(id)->viewable);
+    EXPECT_FALSE(widget.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+TEST(MakeTopmost, LeavesAHiddenWindowHiddenAndTopmostWhenShown)
+{
+    DraggableWindow widget;
+    widget.winId(); // a native window exists but is not mapped
+    WindowTools::MakeTopmost(widget.twips);
+    QTest::qWait(100);
+    EXPECT_FALSE(widget.isVisible());
+    EXPECT_FALSE(geometry(widget.winId())->viewable);
+
+    showAndWait(widget);
+    EXPECT_TRUE(waitUntil([&] { return hasNetWmState(widget.winId(), "_NET_WM_STATE_ABOVE"); }));
+}
+
+TEST(Slide, MovesTheXWindowThroughItsStepsOneFrameApart)
+{
+    // A splash window: window managers let it leave the screen.
+    QWidget widget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint);
+    widget.resize(120, 60);
+    widget.move(400, 100);
+    TwipWindow twips(&widget);
+    showAndWait(widget);
+    const WindowId id = widget.winId();
+
+    // Looks at the X server between steps.
+    class WatchingPacer : public FramePacer
+    {
+    public:
+        WatchingPacer(WindowId id, std::set<int> &seen)
+            : m_id(id)
+            , m_seen(seen)
+        {
+        }
+        void waitForNextFrame() override
+        {
+            FramePacer::waitForNextFrame();
+            ++steps;
+            if (auto g = geometry(m_id))
+                m_seen.insert(g->y);
+        }
+        int steps = 0;
+
+    private:
+        WindowId m_id;
+        std::set<int> &m_seen;
+    };
+
+    std::set<int> seen;
+    WindowTools::SlideUpOut(twips, WatchingPacer(id, seen));
+    EXPECT_LT(twips.top(), -twips.width());
+    // 100 px = 1500 twips down to below -1800: 12 steps, each seen by the X server.
+    EXPECT_GE(seen.size(), 8u);
+    EXPECT_LT(*seen.begin(), 0) << "the X window really went above the screen";
+    QTest::qWait(100);
+    EXPECT_EQ(geometry(id)->y, TwipWindow::toPixels(twips.top()));
+
+    // Paced to the display: all steps but the first wait a frame each.
+    twips.setTop(-1800);
+    QElapsedTimer timer;
+    timer.start();
+    WindowTools::SlideDown(twips);
+    const double steps = (twips.top() + 1800) / 300;
+    const double frameMs = FramePacer::displayFrame().count() / 1000.0;
+    EXPECT_GE(timer.elapsed(), (steps - 1) * frameMs * 0.95);
+    EXPECT_GT(twips.top(), 7200);
+}
+
+class Dragging : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        widget.move(200, 150);
+        showAndWait(widget);
+        start = *geometry(widget.winId());
+        xdotool({ "mousemove", QString::number(start.x + 100), QString::number(start.y + 40) });
+        QTest::qWait(50);
+    }
+    void step(const QStringList &args)
+    {
+        xdotool(args);
+        QTest::qWait(50); // keep pace with the pointer as a person's desktop would
+    }
+    DraggableWindow widget;
+    WindowGeometry start;
+};
+
+TEST_F(Dragging, ADragMovesTheWindowByThePointersDelta)
+{
+    step({ "mousedown", "1" });
+    for (int i = 1; i <= 6; ++i)
+        step({ "mousemove", QString::number(start.x + 100 + 10 * i),
+               QString::number(start.y + 40 + 5 * i) });
+    step({ "mouseup", "1" });
+    ASSERT_TRUE(waitUntil([&] { return geometry(widget.winId())->x == start.x + 60; }, 3000))
+        << "window at " << geometry(widget.winId())->x;
+    EXPECT_EQ(geometry(widget.winId())->y, start.y + 30);
+
+    // Dropped: moving the pointer afterwards leaves the window alone.
+    step({ "mousemove", "50", "50" });
+    QTest::qWait(200);
+    EXPECT_EQ(geometry(widget.winId())->x, start.x + 60);
+    EXPECT_EQ(widget.twips.top(), TwipWindow::toTwips(start.y + 30));
+}
+
+TEST_F(Dragging, AClickLeavesTheWindowWhereItWas)
+{
+    step({ "click", "1" });
+    step({ "mousemove", "40", "700" });
+    QTest::qWait(200);
+    const auto now = geometry(widget.winId());
+    EXPECT_EQ(now->x, start.x);
+    EXPECT_EQ(now->y, start.y);
+    // And the next real drag still works.
+    step({ "mousemove", QString::number(start.x + 100), QString::number(start.y + 40) });
+    step({ "mousedown", "1" });
+    step({ "mousemove", QString::number(start.x + 140), QString::number(start.y + 40) });
+    step({ "mouseup", "1" });
+    EXPECT_TRUE(waitUntil([&] { return geometry(widget.winId())->x == start.x + 40; }, 3000));
+}
+
+} // namespace

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+// A top-level window seen in twips, the unit all of the system's geometry is given in.
+// Top is kept here rather than read back from the widget: a window manager may clamp a window
+// or report its position late, and the slides must see the value they wrote.
+class TwipWindow : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int TwipsPerPixel = 15;
+
+    static constexpr int toPixels(double twips) { return static_cast<int>(twips / TwipsPerPixel); }
+    static constexpr float toTwips(int pixels) { return static_cast<float>(pixels * TwipsPerPixel); }
+
+    explicit TwipWindow(QWidget *window);
+
+    QWidget *widget() const { return m_window; }
+
+    float top() const { return m_top; }
+    void setTop(float twips);
+    float width() const;
+    float height() const;
+    void setHeight(float twips);
+    void setSize(float widthTwips, float heightTwips);
+
+    // Centres the window on its screen (the primary one before it has been shown).
+    void centreOnScreen();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QPointer<QWidget> m_window;
+    float m_top = 0;
+    QElapsedTimer m_sinceOwnMove;
+};

@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "WindowTools.h"
+
+#include <QCoreApplication>
+#include <QWindow>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace WindowTools {
+
+void processPendingEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+void Pause(int &seconds, const Clock &clock, const EventLoopPass &pass)
+{
+    // The start is the wall clock's second rounded half to even; from then on only the steady
+    // clock is read, so a wait across midnight still ends on time.
+    const double now = clock.secondsSinceMidnight();
+    const double roundedStart = std::nearbyint(now); // the default rounding mode: half to even
+    const double start = clock.steadySeconds() - (now - roundedStart);
+    if (!std::isfinite(start))
+        throw std::domain_error("Invalid procedure call or argument");
+    while (clock.steadySeconds() - start < seconds)
+        pass();
+}
+
+float steppedTop(float top, float delta)
+{
+    const float next = std::floor(top) + delta;
+    if (!std::isfinite(next))
+        throw std::overflow_error("Overflow");
+    char text[32];
+    std::snprintf(text, sizeof text, "%.7g", static_cast<double>(next));
+    return std::strtof(text, nullptr);
+}
+
+namespace {
+
+void setKeepAbove(TwipWindow &window, bool above)
+{
+    QWidget *widget = window.widget();
+    Qt::WindowFlags flags = widget->windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, above);
+    flags.setFlag(Qt::WindowStaysOnBottomHint, false);
+    // QWidget::setWindowFlags would hide a visible window and make a new native one. The
+    // native window takes the hint in place (the window manager sees _NET_WM_STATE change);
+    // the widget only records it so later changes start from the right flags.
+    if (QWindow *handle = widget->windowHandle())
+        handle->setFlags(flags);
+    widget->overrideWindowFlags(flags);
+    if (widget->isVisible()) {
+        widget->raise();
+        widget->activateWindow();
+    }
+}
+
+template <typename Step, typename Done>
+void slide(TwipWindow &window, FramePacer &pacer, const EventLoopPass &pass, Step step, Done done)
+{
+    pacer.start();
+    for (bool first = true;; first = false) {
+        if (!first)
+            pacer.waitForNextFrame();
+        pass();
+        window.setTop(steppedTop(window.top(), step));
+        if (done())
+            return;
+    }
+}
+
+} // namespace
+
+void MakeTopmost(TwipWindow &window)
+{
+    setKeepAbove(window, true);
+}
+
+void MakeNotTopmost(TwipWindow &window)
+{
+    setKeepAbove(window, false);
+}
+
+void SlideDown(TwipWindow &window, FramePacer &&pacer, const EventLoopPass &pass)
+{
+    slide(window, pacer, pass, 300.0f, [&] { return window.top() > 7200.0f; });
+}
+
+void SlideUpOut(TwipWindow &window, FramePacer &&pacer, const EventLoopPass &pass)
+{
+    slide(window, pacer, pass, -300.0f, [&] { return -window.width() > window.top(); });
+}
+
+} // namespace WindowTools
