@@ -4,13 +4,14 @@
 #include "MainFRM.h"
 #include "QW.h"
 #include "Secret.h"
+#include "SpeechEngineFactory.h"
 
 int main(int argc, char **argv)
 {
     Application app(argc, argv);
     auto &forms = FormRegistry::instance();
     forms.registerForm("MainFRM", [] { return new MainFRM; });
-    forms.registerForm("QW", [] { return new QW; });
+    forms.registerForm("QW", [] { return new QW(createSpeechEngine()); });
     forms.registerForm("Secret", [] { return new Secret; });
     try {
         forms.reach("MainFRM").Show();

@@ -2,10 +2,30 @@
 #pragma once
 
 #include "Form.h"
+#include "SpeechEngine.h"
 
+#include <memory>
+
+class QLabel;
+class QPushButton;
+
+// The phrase board: 36 buttons, each speaking its fixed phrase through the window's own speech
+// control. It always sits in the keep-above band; the main window's timer keeps its DS's speed
+// and pitch in step with the strip's scroll bars.
 class QW : public Form
 {
     Q_OBJECT
 public:
-    explicit QW(QWidget *parent = nullptr);
+    explicit QW(std::unique_ptr<SpeechEngine> ds, QWidget *parent = nullptr);
+    ~QW() override;
+
+    void load() override;
+
+    SpeechEngine &DS() { return *m_ds; }
+
+private:
+    void createHeadings();
+    void createButtons();
+
+    std::unique_ptr<SpeechEngine> m_ds;
 };
