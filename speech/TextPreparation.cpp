@@ -76,12 +76,14 @@ bool SentenceSplitter::next(QString &sentence)
                 }
                 continue;
             }
-            if (tokenLength == MaxTokenLength) {
+            // A surrogate pair is never torn apart: the check happens at its first half.
+            const qsizetype width = c.isHighSurrogate() ? 2 : 1;
+            if (!c.isLowSurrogate() && tokenLength + width > MaxTokenLength) {
                 lastSpace = piece.size();
                 piece += u' ';
                 tokenLength = 0;
             }
-            if (piece.size() >= MaxSentenceLength) {
+            if (!c.isLowSurrogate() && piece.size() + width > MaxSentenceLength) {
                 if (lastSpace > 0) {
                     // Hand the unfinished word back to the next sentence.
                     const qsizetype carried = piece.size() - lastSpace - 1;
@@ -90,10 +92,8 @@ bool SentenceSplitter::next(QString &sentence)
                 }
                 break;
             }
-            // A surrogate pair stays together: its halves count as one token character.
             piece += c;
-            if (!c.isHighSurrogate())
-                ++tokenLength;
+            ++tokenLength;
         }
         m_position = i;
         while (piece.endsWith(u' '))

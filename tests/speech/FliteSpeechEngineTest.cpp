@@ -1,0 +1,390 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The engine heard through a collecting output: real Flite samples, no sound server.
+#include "AudioAnalysis.h"
+#include "CollectingAudioOutput.h"
+#include "FliteSpeechEngine.h"
+#include "SpeechEngineFactory.h"
+#include "SpeechListening.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <array>
+#include <span>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString Sentence = QStringLiteral("The quick brown fox jumps over the lazy dog.");
+
+std::vector<int16_t> concat(std::vector<int16_t> a, const std::vector<int16_t> &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+std::span<const int16_t> part(const std::vector<int16_t> &s, std::size_t from, std::size_t count)
+{
+    return std::span<const int16_t>(s).subspan(from, count);
+}
+
+TEST(FliteSpeechEngineTest, DescribesTheRealEngineAndVoice)
+{
+    EXPECT_EQ(speechEngineDescription(), "Flite 2.2, voice cmu_us_kal16");
+}
+
+class PitchTest : public testing::TestWithParam<int>
+{
+};
+
+TEST_P(PitchTest, MedianF0FollowsThePitch)
+{
+    const int pitch = GetParam();
+    const auto samples = listenTo(Sentence, 150, pitch);
+    ASSERT_TRUE(audio::isNonSilent(samples));
+    EXPECT_NEAR(audio::medianF0(samples), pitch, pitch * 0.10);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, PitchTest, testing::Values(50, 85, 150, 400));
+
+TEST(SpeedTest, DurationScalesInverselyWithSpeed)
+{
+    const double slow = audio::nonSilentSpan(listenTo(Sentence, 50, 100)).seconds();
+    const double fast = audio::nonSilentSpan(listenTo(Sentence, 250, 100)).seconds();
+    ASSERT_GT(fast, 0.3);
+    EXPECT_NEAR(slow / fast, 5.0, 0.5);
+}
+
+// The words-per-minute constant of the voice, checked against prose read the way the engine
+// reads it: sentence by sentence, pauses included.
+TEST(SpeedTest, SpeaksAboutTheWordsPerMinuteAsked)
+{
+    const QString prose = QStringLiteral(
+        "When the sunlight strikes raindrops in the air, they act as a prism and form a rainbow. "
+        "The rainbow is a division of white light into many beautiful colors. These take the "
+        "shape of a long round arch, with its path high above, and its two ends apparently "
+        "beyond the horizon. There is, according to legend, a boiling pot of gold at one end. "
+        "People look, but no one ever finds it.");
+    const double words = prose.split(u' ', Qt::SkipEmptyParts).size();
+    for (int speed : {100, 200}) {
+        const double seconds = audio::nonSilentSpan(listenTo(prose, speed, 100)).seconds();
+        EXPECT_NEAR(words / seconds * 60.0, speed, speed * 0.12) << "speed " << speed;
+    }
+}
+
+TEST(SpeedTest, SettingsApplyToSpeechThatStartsAfterwards)
+{
+    auto collected = std::make_shared<Collected>();
+    FliteSpeechEngine engine(collectInto(collected));
+    engine.SetPitch(90);
+    engine.Speak(Sentence);
+    engine.SetPitch(250); // while the first text may still be synthesising
+    engine.Speak(Sentence);
+    ASSERT_TRUE(collected->waitUntilQuiet(300ms));
+    const auto first = listenTo(Sentence, FliteSpeechEngine::DefaultSpeed, 90);
+    const auto second = listenTo(Sentence, FliteSpeechEngine::DefaultSpeed, 250);
+    const auto heard = collected->snapshot();
+    ASSERT_EQ(heard, concat(first, second));
+    EXPECT_NEAR(audio::medianF0(part(heard, 0, first.size())), 90, 9);
+    EXPECT_NEAR(audio::medianF0(part(heard, first.size(), second.size())), 250, 25);
+}
+
+struct ClampRow
+{
+    const char *name;
+    int speed;
+    int pitch;
+    int sameAsSpeed;
+    int sameAsPitch;
+};
+
+class ClampTest : public testing::TestWithParam<ClampRow>
+{
+};
+
+TEST_P(ClampTest, OutOfRangeValuesSpeakAtTheNearestTheVoiceCanDo)
+{
+    const ClampRow &row = GetParam();
+    const auto heard = listenTo("Range.", row.speed, row.pitch);
+    ASSERT_TRUE(audio::isNonSilent(heard));
+    EXPECT_EQ(heard, listenTo("Range.", row.sameAsSpeed, row.sameAsPitch));
+}
+
+constexpr int MinS = FliteSpeechEngine::MinSpeed, MaxS = FliteSpeechEngine::MaxSpeed;
+constexpr int MinP = FliteSpeechEngine::MinPitch, MaxP = FliteSpeechEngine::MaxPitch;
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ClampTest,
+    testing::Values(ClampRow{"negative_speed", -5, 100, MinS, 100},
+                    ClampRow{"zero_speed", 0, 100, MinS, 100},
+                    ClampRow{"huge_speed", 32767, 100, MaxS, 100},
+                    ClampRow{"negative_pitch", 150, -32768, 150, MinP},
+                    ClampRow{"huge_pitch", 150, 100000, 150, MaxP}),
+    [](const testing::TestParamInfo<ClampRow> &info) { return std::string(info.param.name); });
+
+TEST(QueueTest, TwoSpeaksInARowBothPlayInOrderInFull)
+{
+    auto collected = std::make_shared<Collected>();
+    FliteSpeechEngine engine(collectInto(collected));
+    engine.SetSpeed(150);
+    engine.SetPitch(120);
+    engine.Speak("First line.");
+    engine.Speak("And the second one.");
+    ASSERT_TRUE(collected->waitUntilQuiet(300ms));
+    EXPECT_EQ(collected->snapshot(),
+              concat(listenTo("First line.", 150, 120), listenTo("And the second one.", 150, 120)));
+}
+
+TEST(QueueTest, ASpeakDuringSpeechIsNotCut)
+{
+    auto collected = std::make_shared<Collected>();
+    collected->options.samplesPerSecond = audio::SampleRate; // plays in real time
+    FliteSpeechEngine engine(collectInto(collected));
+    engine.SetSpeed(200);
+    engine.Speak(Sentence);
+    ASSERT_TRUE(collected->waitFor([](const auto &s) { return s.size() > audio::SampleRate / 2; }));
+    engine.Speak("Interrupting.");
+    ASSERT_TRUE(collected->waitUntilQuiet(500ms));
+    EXPECT_EQ(collected->snapshot(),
+              concat(listenTo(Sentence, 200, FliteSpeechEngine::DefaultPitch),
+                     listenTo("Interrupting.", 200, FliteSpeechEngine::DefaultPitch)));
+}
+
+TEST(QueueTest, AnEmptyTextIsSilenceAndDisturbsNothing)
+{
+    auto collected = std::make_shared<Collected>();
+    FliteSpeechEngine engine(collectInto(collected));
+    engine.Speak(QString());
+    engine.Speak("");
+    engine.Speak("After nothing.");
+    ASSERT_TRUE(collected->waitUntilQuiet(300ms));
+    EXPECT_EQ(collected->snapshot(), listenTo("After nothing.", FliteSpeechEngine::DefaultSpeed,
+                                              FliteSpeechEngine::DefaultPitch));
+}
+
+// Whatever looks like a command is read out or ignored, never obeyed: the text sounds as its
+// literal reading does and the next text is unchanged.
+struct LiteralRow
+{
+    const char *name;
+    QString text;
+    QString readAs; // what the text must sound exactly like
+};
+
+class LiteralTextTest : public testing::TestWithParam<LiteralRow>
+{
+};
+
+TEST_P(LiteralTextTest, IsSpokenLiterallyAndLeavesTheNextTextAlone)
+{
+    const LiteralRow &row = GetParam();
+    auto collected = std::make_shared<Collected>();
+    FliteSpeechEngine engine(collectInto(collected));
+    engine.SetSpeed(160);
+    engine.SetPitch(110);
+    engine.Speak(row.text);
+    engine.Speak(Sentence);
+    ASSERT_TRUE(collected->waitUntilQuiet(300ms));
+    const auto literal = listenTo(row.readAs, 160, 110);
+    const auto next = listenTo(Sentence, 160, 110);
+    const auto heard = collected->snapshot();
+    EXPECT_EQ(heard, concat(literal, next));
+    EXPECT_NEAR(audio::medianF0(heard), 110, 11);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, LiteralTextTest,
+    testing::Values(
+        LiteralRow{"ssml_pitch", "<pitch absmiddle=\"10\"> Hello", "<pitch absmiddle=\"10\"> Hello"},
+        LiteralRow{"ssml_speak", "<speak><prosody rate=\"x-slow\">slow</prosody></speak>",
+                   "<speak><prosody rate=\"x-slow\">slow</prosody></speak>"},
+        LiteralRow{"embedded_command", "\\Pit=300\\ \\Spd=10\\ words", "\\Pit=300\\ \\Spd=10\\ words"},
+        LiteralRow{"control_bytes", QString::fromLatin1("\x01Hello\x1b[31m\x07 there\x7f."),
+                   " Hello [31m  there ."},
+        LiteralRow{"newlines_and_tabs", "Line one\nline\ttwo\r\n", "Line one line two"}),
+    [](const testing::TestParamInfo<LiteralRow> &info) { return std::string(info.param.name); });
+
+// Random bytes decoded as UTF-8 and random code points: no crash, and the engine still speaks the
+// next text exactly as it should.
+TEST(LiteralTextTest, SurvivesArbitraryInput)
+{
+    auto collected = std::make_shared<Collected>();
+    FliteSpeechEngine engine(collectInto(collected));
+    QRandomGenerator random(1234);
+    for (int i = 0; i < 40; ++i) {
+        QByteArray bytes(int(random.bounded(1, 200)), Qt::Uninitialized);
+        for (char &b : bytes)
+            b = char(random.bounded(256));
+        engine.Speak(QString::fromUtf8(bytes));
+        QString text;
+        for (int n = int(random.bounded(1, 60)); n > 0; --n)
+            text += QChar(char16_t(random.bounded(0x20, 0x10000)));
+        engine.Speak(text);
+    }
+    ASSERT_TRUE(collected->waitUntilQuiet(1000ms, 120s));
+    const std::size_t before = collected->count();
+    engine.Speak(Sentence);
+    ASSERT_TRUE(collected->waitFor([&](const auto &s) { return s.size() > before; }));
+    ASSERT_TRUE(collected->waitUntilQuiet(300ms));
+    const auto heard = collected->snapshot();
+    EXPECT_EQ(std::vector<int16_t>(heard.begin() + std::ptrdiff_t(before), heard.end()),
+              listenTo(Sentence, FliteSpeechEngine::DefaultSpeed, FliteSpeechEngine::DefaultPitch));
+}
+
+long residentKilobytes()
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+struct LongTextRow
+{
+    const char *name;
+    QString text;
+};
+
+class LongTextTest : public testing::TestWithParam<LongTextRow>
+{
+};
+
+// Played in real time, as a device would: speech starts while the rest waits unsynthesised. Fully
+// synthesised, a megabyte of text is gigabytes of audio.
+TEST_P(LongTextTest, StartsSoonAndKeepsMemoryBounded)
+{
+    auto collected = std::make_shared<Collected>();
+    collected->options.samplesPerSecond = audio::SampleRate;
+    FliteSpeechEngine engine(collectInto(collected));
+    const long rssBefore = residentKilobytes();
+    engine.Speak(GetParam().text);
+    // Generous: this catches a stall (seconds of synthesis up front), not a slow machine.
+    EXPECT_TRUE(collected->waitFor([](const auto &s) { return audio::isNonSilent(s); }, 3000ms));
+    std::this_thread::sleep_for(2s);
+    const long grownKb = residentKilobytes() - rssBefore;
+    EXPECT_LT(grownKb, 40 * 1024) << "resident memory grew by " << grownKb << " kB";
+}
+
+QString megabyteOfProse()
+{
+    QString text;
+    while (text.size() < 1024 * 1024)
+        text += Sentence + u' ';
+    return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LongTextTest,
+                         testing::Values(LongTextRow{"megabyte_of_prose", megabyteOfProse()},
+                                         LongTextRow{"one_huge_token", QString(100000, u'k')}),
+                         [](const testing::TestParamInfo<LongTextRow> &info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(LifetimeTest, DestroyingAnInstanceMidSpeechStopsIt)
+{
+    auto collected = std::make_shared<Collected>();
+    collected->options.samplesPerSecond = audio::SampleRate;
+    {
+        FliteSpeechEngine engine(collectInto(collected));
+        engine.Speak(megabyteOfProse());
+        ASSERT_TRUE(collected->waitFor([](const auto &s) { return s.size() > 1000; }));
+    }
+    const std::size_t atEnd = collected->count();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(collected->count(), atEnd);
+}
+
+// A sound server that hangs while the device opens must not hang the window that closes.
+TEST(LifetimeTest, DestroyingAnInstanceWhoseDeviceHangsReturns)
+{
+    auto collected = std::make_shared<Collected>();
+    collected->options.openDelay = 3s;
+    auto engine = std::make_unique<FliteSpeechEngine>(collectInto(collected));
+    engine->Speak(Sentence);
+    std::this_thread::sleep_for(100ms);
+    QElapsedTimer clock;
+    clock.start();
+    engine.reset();
+    EXPECT_LT(clock.elapsed(), 2500) << "the destructor waited for the hanging device";
+}
+
+TEST(DeviceTest, WithoutADeviceSpeakReturnsAndEachTextTriesAgain)
+{
+    auto collected = std::make_shared<Collected>();
+    collected->options.openFails = true;
+    testing::internal::CaptureStderr();
+    {
+        FliteSpeechEngine engine(collectInto(collected));
+        engine.SetSpeed(250);
+        engine.Speak("One.");
+        engine.Speak("Two.");
+        // The null output plays in real time, so both texts take their spoken length.
+        EXPECT_TRUE(collected->waitFor([&](const auto &) { return collected->opens >= 2; }, 10s));
+    }
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(collected->samples.empty());
+    EXPECT_EQ(collected->openCount(), 2);
+    EXPECT_NE(errors.find("no audio output"), std::string::npos);
+    EXPECT_EQ(errors.find("no audio output"), errors.rfind("no audio output")) << errors;
+}
+
+TEST(DeviceTest, AfterTheDeviceDiesMidLineTheNextTextIsHeard)
+{
+    auto collected = std::make_shared<Collected>();
+    collected->options.failAfter = 4000; // a quarter of a second into the first text
+    FliteSpeechEngine engine(collectInto(collected));
+    testing::internal::CaptureStderr();
+    engine.Speak(Sentence);
+    engine.Speak("Still here.");
+    ASSERT_TRUE(collected->waitFor([&](const auto &) { return collected->opens >= 2; }, 20s));
+    ASSERT_TRUE(collected->waitUntilQuiet(300ms));
+    testing::internal::GetCapturedStderr();
+    const auto heard = collected->snapshot();
+    const auto first = listenTo(Sentence, FliteSpeechEngine::DefaultSpeed,
+                                FliteSpeechEngine::DefaultPitch);
+    const auto next = listenTo("Still here.", FliteSpeechEngine::DefaultSpeed,
+                               FliteSpeechEngine::DefaultPitch);
+    ASSERT_GE(heard.size(), 4000u);
+    // The first 4000 samples of the first text, then nothing of it until the device came back.
+    EXPECT_EQ(std::vector<int16_t>(heard.begin(), heard.begin() + 4000),
+              std::vector<int16_t>(first.begin(), first.begin() + 4000));
+    EXPECT_EQ(std::vector<int16_t>(heard.begin() + 4000, heard.end()), next);
+}
+
+// Three instances at once, as the three talking windows may be: each hears exactly what it would
+// have heard alone. Under ThreadSanitizer this also checks that Flite is only entered under its lock.
+TEST(ConcurrencyTest, ThreeInstancesSpeakAtOnceIndependently)
+{
+    const std::array<int, 3> pitches{70, 140, 280};
+    const std::array<QString, 3> texts{QStringLiteral("Intro window speaking. Hello."),
+                                       QStringLiteral("Main window here, with a line."),
+                                       QStringLiteral("Quick phrase number three.")};
+    std::array<std::shared_ptr<Collected>, 3> collected;
+    std::array<std::unique_ptr<FliteSpeechEngine>, 3> engines;
+    for (int i = 0; i < 3; ++i) {
+        collected[i] = std::make_shared<Collected>();
+        collected[i]->options.samplesPerSecond = audio::SampleRate * 4;
+        engines[i] = std::make_unique<FliteSpeechEngine>(collectInto(collected[i]));
+        engines[i]->SetPitch(pitches[i]);
+    }
+    for (int round = 0; round < 3; ++round)
+        for (int i = 0; i < 3; ++i) {
+            engines[i]->SetSpeed(180); // the timer's unchanged writes, in between
+            engines[i]->Speak(texts[i]);
+        }
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(collected[i]->waitUntilQuiet(500ms, 60s));
+    for (int i = 0; i < 3; ++i) {
+        const auto alone = listenTo(texts[i], 180, pitches[i]);
+        EXPECT_EQ(collected[i]->snapshot(), concat(concat(alone, alone), alone)) << "instance " << i;
+    }
+}
+
+} // namespace
