@@ -1,13 +1,39 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QW.h"
 
+#include "QuickPhrases.h"
 #include "WindowTools.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+constexpr int ClientWidth = 4470;
+constexpr int ClientHeight = 3975;
+constexpr int HeadingHeight = 255;
+
+QRect pixelRect(int left, int top, int width, int height)
+{
+    return {TwipWindow::toPixels(left), TwipWindow::toPixels(top), TwipWindow::toPixels(width),
+            TwipWindow::toPixels(height)};
+}
+
+} // namespace
 
 QW::QW(std::unique_ptr<SpeechEngine> ds, QWidget *parent)
     : Form(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                        | Qt::WindowCloseButtonHint)
     , m_ds(std::move(ds))
 {
+    setWindowTitle(QStringLiteral("Quick Window!"));
+    // The board was laid out for the classic 8-point dialog font; a larger desktop default
+    // would not fit the 17-pixel buttons.
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    addButtons();
+    addHeadings();
+    setClientSizeTwips(ClientWidth, ClientHeight);
 }
 
 QW::~QW() = default;
@@ -17,6 +43,55 @@ void QW::load()
     WindowTools::MakeTopmost(twips());
 }
 
-void QW::createHeadings() { }
+void QW::addButtons()
+{
+    QWidget *previous = nullptr;
+    for (const QuickPhrase &phrase : QuickPhrases) {
+        auto *button = new QPushButton(QString::fromUtf8(phrase.caption), this);
+        button->setObjectName(QString::fromLatin1(phrase.name));
+        button->setGeometry(pixelRect(quickPhraseLeft(phrase.column), phrase.top,
+                                      quickPhraseWidth(phrase.column), QuickPhraseHeight));
+        button->setAutoDefault(false);
+        const QString spoken = QString::fromUtf8(phrase.spoken);
+        connect(button, &QPushButton::clicked, this, [this, spoken] { m_ds->Speak(spoken); });
+        // The table runs in tab order; the headings between the blocks never take focus.
+        if (previous)
+            setTabOrder(previous, button);
+        previous = button;
+    }
+}
 
-void QW::createButtons() { }
+void QW::addHeadings()
+{
+    // Later children stack above earlier ones, so these are made bottom first: Misc. covers the blanks at the start of Label1, and
+    // the column line runs over Label1.
+    const QString lowerHeadings = QString(25, u' ') + QStringLiteral("Cusing") + QString(22, u' ')
+        + QStringLiteral("Weird Stuff...");
+    addLabel(QStringLiteral("Label1"), lowerHeadings, 120, 2040, 4215, true);
+    addLabel(QStringLiteral("Data_0"), QStringLiteral("Questions"), 1320, 120, 1095, false);
+    addLabel(QStringLiteral("Data_1"), QStringLiteral("Answers"), 120, 120, 1095, false);
+    addLabel(QStringLiteral("Data_2"), QStringLiteral("Stallers"), 2640, 120, 1695, false);
+
+    auto *line = new QFrame(this);
+    line->setObjectName(QStringLiteral("Line1"));
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setLineWidth(1);
+    // From (2520, 120) to (2520, 3840), both ends drawn.
+    line->setGeometry(TwipWindow::toPixels(2520), TwipWindow::toPixels(120), 1,
+                      TwipWindow::toPixels(3840 - 120) + 1);
+
+    addLabel(QStringLiteral("Label2"), QStringLiteral("Misc."), 240, 2040, 1095, true);
+}
+
+QLabel *QW::addLabel(const QString &name, const QString &text, int left, int top, int width,
+                     bool opaque)
+{
+    auto *label = new QLabel(text, this);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setAutoFillBackground(opaque);
+    label->setGeometry(pixelRect(left, top, width, HeadingHeight));
+    return label;
+}

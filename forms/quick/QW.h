@@ -7,7 +7,6 @@
 #include <memory>
 
 class QLabel;
-class QPushButton;
 
 // The phrase board: 36 buttons, each speaking its fixed phrase through the window's own speech
 // control. It always sits in the keep-above band; the main window's timer keeps its DS's speed
@@ -24,8 +23,10 @@ public:
     SpeechEngine &DS() { return *m_ds; }
 
 private:
-    void createHeadings();
-    void createButtons();
+    QLabel *addLabel(const QString &name, const QString &text, int left, int top, int width,
+                     bool opaque);
+    void addButtons();
+    void addHeadings();
 
     std::unique_ptr<SpeechEngine> m_ds;
 };
