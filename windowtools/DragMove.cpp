@@ -3,12 +3,69 @@
 
 #include <QCoreApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QWindow>
 
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
 namespace WindowTools {
 namespace {
+
+xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
+{
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, false, static_cast<uint16_t>(strlen(name)), name),
+        nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(reply);
+    return atom;
+}
+
+// Hands the move to the window manager as if it had begun at the press. Qt's own system move
+// starts from where the pointer is now, so the window would lag behind the pointer by the
+// distance it moved before the drag was recognised.
+bool startX11WindowManagerMove(QWidget &window, QPoint pressPos)
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !window.windowHandle())
+        return false;
+    xcb_connection_t *connection = x11->connection();
+    const xcb_atom_t moveResize = internAtom(connection, "_NET_WM_MOVERESIZE");
+    if (moveResize == XCB_ATOM_NONE)
+        return false;
+    const qreal ratio = window.devicePixelRatioF();
+    xcb_client_message_event_t message {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = static_cast<xcb_window_t>(window.winId());
+    message.type = moveResize;
+    message.data.data32[0] = static_cast<uint32_t>(qRound(pressPos.x() * ratio));
+    message.data.data32[1] = static_cast<uint32_t>(qRound(pressPos.y() * ratio));
+    message.data.data32[2] = 8; // _NET_WM_MOVERESIZE_MOVE
+    message.data.data32[3] = 1; // the left button
+    message.data.data32[4] = 1; // asked for by an application
+    // The window manager must grab the pointer itself.
+    xcb_ungrab_pointer(connection, XCB_CURRENT_TIME);
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    xcb_send_event(connection, false, screen->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&message));
+    xcb_flush(connection);
+    return true;
+}
+
+bool startWindowManagerMove(QWidget &window, QPoint pressPos)
+{
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        return startX11WindowManagerMove(window, pressPos);
+    QWindow *handle = window.windowHandle();
+    return handle && handle->startSystemMove();
+}
 
 // Follows one press of the mouse button until its release. The system move is only asked for
 // once the pointer really moves: started on a plain click, a window manager such as openbox
@@ -51,8 +108,7 @@ private:
             return;
         QWidget *widget = m_window->widget();
         if (!m_followingByHand) {
-            QWindow *handle = widget->windowHandle();
-            if (handle && handle->startSystemMove()) {
+            if (startWindowManagerMove(*widget, m_pressPos)) {
                 // The window manager has the pointer now; it ends the move on release.
                 finish();
                 return;

@@ -6,8 +6,6 @@
 #include <QMoveEvent>
 #include <QScreen>
 
-#include <algorithm>
-#include <cmath>
 
 namespace {
 // Move events the window system sends soon after one of our own moves may still describe an
@@ -27,9 +25,7 @@ void TwipWindow::setTop(float twips)
 {
     m_top = twips;
     m_sinceOwnMove.start();
-    // Far beyond any screen the window system cannot place a window anyway.
-    const float pixels = std::clamp(twips / TwipsPerPixel, -1e6f, 1e6f);
-    m_window->move(m_window->x(), static_cast<int>(std::lround(std::isnan(pixels) ? 0.f : pixels)));
+    m_window->move(m_window->x(), toPixels(twips));
 }
 
 float TwipWindow::width() const
@@ -49,8 +45,7 @@ void TwipWindow::setHeight(float twips)
 
 void TwipWindow::setSize(float widthTwips, float heightTwips)
 {
-    const QSize size(static_cast<int>(std::lround(widthTwips / TwipsPerPixel)),
-                     static_cast<int>(std::lround(heightTwips / TwipsPerPixel)));
+    const QSize size(toPixels(widthTwips), toPixels(heightTwips));
     // Forms are fixed-size; the limits move with the size we set.
     m_window->setMinimumSize(size);
     m_window->setMaximumSize(size);

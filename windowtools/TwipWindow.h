@@ -15,7 +15,16 @@ class TwipWindow : public QObject
 public:
     static constexpr int TwipsPerPixel = 15;
 
-    static constexpr int toPixels(double twips) { return static_cast<int>(twips / TwipsPerPixel); }
+    // To the nearest pixel; far beyond any screen, to a bound the window system can take.
+    static constexpr int toPixels(double twips)
+    {
+        const double pixels = twips / TwipsPerPixel;
+        if (!(pixels > -1e6))
+            return pixels < 0 ? -1000000 : 0;
+        if (pixels > 1e6)
+            return 1000000;
+        return static_cast<int>(pixels < 0 ? pixels - 0.5 : pixels + 0.5);
+    }
     static constexpr float toTwips(int pixels) { return static_cast<float>(pixels * TwipsPerPixel); }
 
     explicit TwipWindow(QWidget *window);

@@ -35,17 +35,16 @@ void throwFromAClickHandler()
 
 TEST(FatalError, AnErrorLeavingAHandlerIsReportedAndEndsTheProcess)
 {
-    // The test's application is a plain QApplication; the handler needs ours.
-    ASSERT_EXIT(
-        {
-            delete qApp;
-            int argc = 1;
-            char name[] = "vocalo-test";
-            char *argv[] = { name, nullptr };
-            new Application(argc, argv);
-            throwFromAClickHandler();
-        },
-        ::testing::ExitedWithCode(1), R"(box \[Vocalo\] \[Overflow\])");
+    ASSERT_EXIT(throwFromAClickHandler(), ::testing::ExitedWithCode(1),
+                R"(box \[Vocalo\] \[Overflow\])");
 }
 
 } // namespace
+
+// The handler under test is our application object's, so this test makes that one.
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    Application app(argc, argv);
+    return RUN_ALL_TESTS();
+}

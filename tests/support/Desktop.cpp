@@ -142,7 +142,8 @@ void MonitorRecorder::start()
     m_keepAlive.waitForStarted();
     m_recorder.waitForStarted();
     // parec only writes once the stream is connected; wait for the first bytes.
-    QTest::qWaitFor([&] { return QFileInfo(m_file).size() > 0; }, 5000);
+    if (!QTest::qWaitFor([&] { return QFileInfo(m_file).size() > 0; }, 5000))
+        qWarning("parec recorded nothing within 5 s");
 }
 
 std::vector<int16_t> MonitorRecorder::samplesSoFar()

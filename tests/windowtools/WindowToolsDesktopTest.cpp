@@ -107,14 +107,15 @@ TEST(MakeTopmost, SetsKeepAboveOnAMappedWindowWithoutUnmappingIt)
 TEST(MakeTopmost, LeavesAHiddenWindowHiddenAndTopmostWhenShown)
 {
     DraggableWindow widget;
-    widget.winId(); // a native window exists but is not mapped
     WindowTools::MakeTopmost(widget.twips);
     QTest::qWait(100);
     EXPECT_FALSE(widget.isVisible());
     EXPECT_FALSE(geometry(widget.winId())->viewable);
 
     showAndWait(widget);
-    EXPECT_TRUE(waitUntil([&] { return hasNetWmState(widget.winId(), "_NET_WM_STATE_ABOVE"); }));
+    EXPECT_TRUE(waitUntil([&] { return hasNetWmState(widget.winId(), "_NET_WM_STATE_ABOVE"); }))
+        << netWmState(widget.winId()).join(' ').toStdString() << " flags "
+        << widget.windowHandle()->flags().toInt();
 }
 
 TEST(Slide, MovesTheXWindowThroughItsStepsOneFrameApart)
@@ -219,6 +220,7 @@ TEST_F(Dragging, AClickLeavesTheWindowWhereItWas)
     // And the next real drag still works.
     step({ "mousemove", QString::number(start.x + 100), QString::number(start.y + 40) });
     step({ "mousedown", "1" });
+    step({ "mousemove", QString::number(start.x + 120), QString::number(start.y + 40) });
     step({ "mousemove", QString::number(start.x + 140), QString::number(start.y + 40) });
     step({ "mouseup", "1" });
     EXPECT_TRUE(waitUntil([&] { return geometry(widget.winId())->x == start.x + 40; }, 3000));
