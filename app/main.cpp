@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Application.h"
 #include "FormRegistry.h"
+#include "IntroFRM.h"
 #include "MainFRM.h"
+#include "MenuForm.h"
 #include "QW.h"
 #include "Secret.h"
 #include "SpeechEngineFactory.h"
@@ -10,11 +12,14 @@ int main(int argc, char **argv)
 {
     Application app(argc, argv);
     auto &forms = FormRegistry::instance();
-    forms.registerForm("MainFRM", [] { return new MainFRM; });
+    forms.registerForm("IntroFRM", [] { return new IntroFRM(createSpeechEngine()); });
+    forms.registerForm("MainFRM", [] { return new MainFRM(createSpeechEngine()); });
+    forms.registerForm("MenuForm", [] { return new MenuForm; });
     forms.registerForm("QW", [] { return new QW(createSpeechEngine()); });
     forms.registerForm("Secret", [] { return new Secret; });
     try {
-        forms.reach("MainFRM").Show();
+        // The intro's load handler runs the whole opening and shows the main window at its end.
+        forms.reach("IntroFRM");
     } catch (const std::exception &error) {
         Application::reportFatalError(QString::fromUtf8(error.what()));
     }

@@ -1,9 +1,341 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainFRM.h"
 
-MainFRM::MainFRM(QWidget *parent)
-    : Form(parent, Qt::FramelessWindowHint)
+#include "FormRegistry.h"
+#include "LineControl.h"
+#include "MenuForm.h"
+#include "PressLabel.h"
+#include "QW.h"
+#include "ShapeControl.h"
+#include "WindowTools.h"
+
+#include <QCheckBox>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <limits>
+
+namespace {
+
+constexpr int ClientWidth = 5535;
+constexpr char16_t Enter = 13;
+
+void place(QWidget *control, int left, int top, int width, int height)
 {
-    setWindowTitle("Vocalo 1.0");
-    setClientSizeTwips(5535, 285);
+    control->setGeometry(TwipWindow::toPixels(left), TwipWindow::toPixels(top),
+                         TwipWindow::toPixels(width), TwipWindow::toPixels(height));
+}
+
+// "OCR A Extended" and "MS Sans Serif" reach Debian's fonts through the application's font
+// substitutions.
+QFont windowFont(const char *family, double points)
+{
+    QFont font(QString::fromLatin1(family));
+    font.setPointSizeF(points);
+    return font;
+}
+
+QFont ocrFont(double points)
+{
+    return windowFont("OCR A Extended", points);
+}
+
+// The captions were laid out for the narrower Windows face; where the Debian one would cut a
+// caption off, its size steps down until the whole caption fits the control.
+void shrinkToFit(QWidget *control)
+{
+    QFont font = control->font();
+    while (control->sizeHint().width() > control->width() && font.pointSizeF() > 6.0) {
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+        control->setFont(font);
+    }
+}
+
+void setBackColour(QWidget *control, QPalette::ColorRole systemColour)
+{
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::Window, palette.color(systemColour));
+    control->setPalette(palette);
+    control->setAutoFillBackground(true);
+}
+
+QScrollBar *newScrollBar(const char *name, int minimum, int maximum, int value, QWidget *parent)
+{
+    auto *bar = new QScrollBar(Qt::Horizontal, parent);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setAccessibleName(QString::fromLatin1(name));
+    bar->setRange(minimum, maximum);
+    bar->setValue(value);
+    bar->setSingleStep(1);
+    bar->setPageStep(1);
+    // A scroll bar is a tab stop, so the keyboard can set speed and pitch too.
+    bar->setFocusPolicy(Qt::StrongFocus);
+    // Qt's scroll bars turn the arrow keys round for scrolled content; here Right means more.
+    bar->setInvertedControls(false);
+    return bar;
+}
+
+QLabel *newLabel(const QString &name, const QString &caption, QWidget *parent)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    label->setFont(ocrFont(9.75));
+    return label;
+}
+
+} // namespace
+
+MainFRM::MainFRM(std::unique_ptr<SpeechEngine> ds, QWidget *parent)
+    : Form(parent, Qt::FramelessWindowHint)
+    , m_ds(std::move(ds))
+{
+    setWindowTitle(QStringLiteral("Vocalo 1.0"));
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+
+    createPanel();
+    createStrip();
+    createFrame();
+    stackControls();
+    setTabOrder();
+
+    setClientSizeTwips(ClientWidth, ExpandedHeight);
+    // People see the collapsed strip: centre that, and let the panel open below it.
+    twips().setTop(twips().top()
+                   + static_cast<float>(ExpandedHeight - CollapsedHeight) / 2.0f);
+
+    m_checker = new QTimer(this);
+    m_checker->setObjectName(QStringLiteral("Checker"));
+    m_checker->setInterval(1);
+    m_checker->setTimerType(Qt::PreciseTimer);
+    connect(m_checker, &QTimer::timeout, this, &MainFRM::Checker_Timer);
+    m_checker->start();
+}
+
+MainFRM::~MainFRM() = default;
+
+void MainFRM::createPanel()
+{
+    m_speed = newScrollBar("Speed", 50, 250, 150, this);
+    place(m_speed, 1320, 360, 3135, 255);
+    m_pitch = newScrollBar("Pitch", 50, 400, 85, this);
+    place(m_pitch, 1320, 720, 3135, 255);
+    // The labels follow a change, not every step of a drag: the number is shown once the box
+    // is let go.
+    connect(m_speed, &QScrollBar::valueChanged, this, [this] {
+        if (!m_speed->isSliderDown())
+            Speed_Change();
+    });
+    connect(m_speed, &QScrollBar::sliderReleased, this, &MainFRM::Speed_Change);
+    connect(m_pitch, &QScrollBar::valueChanged, this, [this] {
+        if (!m_pitch->isSliderDown())
+            Pitch_Change();
+    });
+    connect(m_pitch, &QScrollBar::sliderReleased, this, &MainFRM::Pitch_Change);
+
+    m_delEnterd = new QCheckBox(QStringLiteral("Delete Text After Enter is Pressed"), this);
+    m_delEnterd->setObjectName(QStringLiteral("DelEnterd"));
+    m_delEnterd->setFont(ocrFont(9.75));
+    m_delEnterd->setChecked(true);
+    setBackColour(m_delEnterd, QPalette::HighlightedText);
+    place(m_delEnterd, 480, 1080, 4575, 255);
+
+    // Qt has no caption colours; the text drawn on the highlight is the nearest of the palette.
+    m_onTop = new QRadioButton(QStringLiteral("Keep Main Form Always On Top"), this);
+    m_onTop->setObjectName(QStringLiteral("OnTop"));
+    m_onTop->setFont(ocrFont(9.75));
+    m_onTop->setChecked(true);
+    setBackColour(m_onTop, QPalette::HighlightedText);
+    place(m_onTop, 840, 1440, 3855, 255);
+    connect(m_onTop, &QRadioButton::clicked, this, &MainFRM::OnTop_Click);
+
+    m_notOnTop = new QRadioButton(QStringLiteral("Don't Keep Main Form On Top."), this);
+    m_notOnTop->setObjectName(QStringLiteral("NotOnTop"));
+    m_notOnTop->setFont(ocrFont(9.75));
+    setBackColour(m_notOnTop, QPalette::HighlightedText);
+    place(m_notOnTop, 840, 1800, 3855, 255);
+    connect(m_notOnTop, &QRadioButton::clicked, this, &MainFRM::OnTop_Click);
+
+    m_okay = new QPushButton(QStringLiteral("Okay"), this);
+    m_okay->setObjectName(QStringLiteral("OkayCMD"));
+    m_okay->setFont(ocrFont(9.75));
+    m_okay->setAutoDefault(false);
+    place(m_okay, 1920, 2160, 1695, 255);
+    connect(m_okay, &QPushButton::clicked, this, &MainFRM::OkayCMD_Click);
+
+    m_pitchCaption = newLabel(QStringLiteral("InfoL_0"), QStringLiteral("Pitch:"), this);
+    place(m_pitchCaption, 480, 720, 735, 255);
+    m_speedCaption = newLabel(QStringLiteral("InfoL_1"), QStringLiteral("Speed:"), this);
+    place(m_speedCaption, 480, 360, 735, 255);
+    m_speedNow = newLabel(QStringLiteral("SpeedNow"), QStringLiteral("150"), this);
+    m_speedNow->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    place(m_speedNow, 4560, 360, 495, 255);
+    m_pitchNow = newLabel(QStringLiteral("PitchNow"), QStringLiteral("85"), this);
+    m_pitchNow->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    place(m_pitchNow, 4560, 720, 495, 255);
+    m_speedCaption->setBuddy(m_speed);
+    m_pitchCaption->setBuddy(m_pitch);
+
+    for (QWidget *control : std::initializer_list<QWidget *> {
+             m_delEnterd, m_onTop, m_notOnTop, m_okay, m_pitchCaption, m_speedCaption })
+        shrinkToFit(control);
+}
+
+void MainFRM::createStrip()
+{
+    m_data = new QLineEdit(this);
+    m_data->setObjectName(QStringLiteral("Data"));
+    m_data->setAccessibleName(QStringLiteral("Text to speak"));
+    m_data->setFont(ocrFont(9));
+    m_data->setMaxLength(std::numeric_limits<int>::max());
+    place(m_data, 120, 0, 5295, 285);
+    m_data->installEventFilter(this);
+
+    m_menuLabel = new PressLabel(this);
+    m_menuLabel->setObjectName(QStringLiteral("MenuLBL"));
+    m_menuLabel->setAccessibleName(QStringLiteral("Menu"));
+    m_menuLabel->setFont(windowFont("MS Sans Serif", 9.75));
+    m_menuLabel->setCursor(Qt::PointingHandCursor);
+    place(m_menuLabel, 5400, -120, 135, 495);
+    connect(m_menuLabel, &PressLabel::clicked, this, &MainFRM::MenuLBL_Click);
+
+    m_mover = new PressLabel(this);
+    m_mover->setObjectName(QStringLiteral("Mover"));
+    m_mover->setAccessibleName(QStringLiteral("Move the window"));
+    place(m_mover, 0, 0, 5535, 2565);
+    connect(m_mover, &PressLabel::pressed, this, &MainFRM::Mover_MouseDown);
+
+    m_moverShape = new ShapeControl(this);
+    m_moverShape->setObjectName(QStringLiteral("MoverShape"));
+    place(m_moverShape, 0, 0, 135, 285);
+    m_menuShape = new ShapeControl(this);
+    m_menuShape->setObjectName(QStringLiteral("MNUShape"));
+    place(m_menuShape, 5400, 0, 135, 285);
+}
+
+void MainFRM::createFrame()
+{
+    m_bottom = new LineControl({ 0, 2520 }, { 5520, 2520 }, this);
+    m_bottom->setObjectName(QStringLiteral("Bottom"));
+    m_right = new LineControl({ 5520, 240 }, { 5520, 2520 }, this);
+    m_right->setObjectName(QStringLiteral("Right"));
+    m_left = new LineControl({ 0, 240 }, { 0, 2520 }, this);
+    m_left->setObjectName(QStringLiteral("Left"));
+}
+
+// Bottom to top: the drawings and labels, then Mover over them, then the menu corner, and the
+// controls with windows of their own over everything, so that a press anywhere else lands on
+// Mover and drags the strip.
+void MainFRM::stackControls()
+{
+    const QList<QWidget *> bottomToTop = {
+        m_menuShape, m_moverShape, m_pitchNow, m_speedNow, m_speedCaption, m_pitchCaption,
+        m_left,      m_right,      m_bottom,   m_mover,    m_menuLabel,    m_data,
+        m_okay,      m_notOnTop,   m_onTop,    m_delEnterd, m_pitch,       m_speed,
+    };
+    for (QWidget *control : bottomToTop)
+        control->raise();
+}
+
+void MainFRM::setTabOrder()
+{
+    const QList<QWidget *> chain = { m_data, m_okay, m_notOnTop, m_onTop, m_delEnterd,
+                                     m_pitch, m_speed };
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+void MainFRM::load()
+{
+    twips().setHeight(CollapsedHeight);
+    if (m_onTop->isChecked())
+        WindowTools::MakeTopmost(twips());
+    if (!m_onTop->isChecked())
+        WindowTools::MakeNotTopmost(twips());
+    if (!m_notOnTop->isChecked())
+        WindowTools::MakeTopmost(twips());
+    if (m_notOnTop->isChecked())
+        WindowTools::MakeNotTopmost(twips());
+    m_ds->Speak(QStringLiteral("Vocalo 1 Point O By. Quillon!"));
+}
+
+bool MainFRM::eventFilter(QObject *watched, QEvent *event)
+{
+    // Filters see events before the text box does, also while it is disabled.
+    if (watched == m_data && event->type() == QEvent::KeyPress && m_data->isEnabled()) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        // The return key gives character 13 as its text, the keypad's Enter key may give none.
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const QString text = key->text();
+        Data_KeyPress(enter ? Enter : (text.size() == 1 ? text.at(0).unicode() : 0));
+    }
+    // The key goes on to the text box unchanged.
+    return Form::eventFilter(watched, event);
+}
+
+void MainFRM::Data_KeyPress(int keyAscii)
+{
+    if (keyAscii == Enter)
+        SpeakEnteredText();
+}
+
+void MainFRM::SpeakEnteredText()
+{
+    m_ds->Speak(m_data->text());
+    if (m_delEnterd->checkState() == Qt::Checked)
+        m_data->setText(QString());
+}
+
+void MainFRM::MenuLBL_Click()
+{
+    FormRegistry::instance().reach<MenuForm>().MNUFile().popup(QCursor::pos());
+}
+
+void MainFRM::Mover_MouseDown()
+{
+    WindowTools::BeginDragMove(twips());
+}
+
+void MainFRM::OnTop_Click()
+{
+    if (m_onTop->isChecked())
+        WindowTools::MakeTopmost(twips());
+    if (m_notOnTop->isChecked())
+        WindowTools::MakeNotTopmost(twips());
+}
+
+void MainFRM::OkayCMD_Click()
+{
+    twips().setHeight(CollapsedHeight);
+    m_data->setEnabled(true);
+}
+
+void MainFRM::Speed_Change()
+{
+    m_speedNow->setText(QString::number(m_speed->value()));
+}
+
+void MainFRM::Pitch_Change()
+{
+    m_pitchNow->setText(QString::number(m_pitch->value()));
+}
+
+// Runs a thousand times a second: four reads of the scroll bars, four unchanged writes that the
+// speech controls make cheap, one look-up of the phrase board.
+void MainFRM::Checker_Timer()
+{
+    m_ds->SetSpeed(m_speed->value());
+    m_ds->SetPitch(m_pitch->value());
+    QW &quick = FormRegistry::instance().reach<QW>();
+    quick.DS().SetSpeed(m_speed->value());
+    quick.DS().SetPitch(m_pitch->value());
 }

@@ -2,10 +2,81 @@
 #pragma once
 
 #include "Form.h"
+#include "SpeechEngine.h"
 
+#include <memory>
+
+class LineControl;
+class PressLabel;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QTimer;
+class ShapeControl;
+
+// The strip the user types into: a borderless one-line window whose Enter speaks the line
+// through its own speech control. Below the strip lies the options panel (speed, pitch, the
+// on-top and clear-after-Enter choices), uncovered by the menu's Options command. All state
+// lives in the controls.
 class MainFRM : public Form
 {
     Q_OBJECT
 public:
-    explicit MainFRM(QWidget *parent = nullptr);
+    static constexpr int CollapsedHeight = 285;
+    static constexpr int ExpandedHeight = 2535;
+
+    explicit MainFRM(std::unique_ptr<SpeechEngine> ds, QWidget *parent = nullptr);
+    ~MainFRM() override;
+
+    void load() override;
+
+    SpeechEngine &DS() { return *m_ds; }
+    QLineEdit &Data() { return *m_data; }
+
+    // Speaks what is in Data and, when DelEnterd is checked, clears it.
+    void SpeakEnteredText();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createPanel();
+    void createStrip();
+    void createFrame();
+    void stackControls();
+    void setTabOrder();
+
+    void Data_KeyPress(int keyAscii);
+    void MenuLBL_Click();
+    void Mover_MouseDown();
+    void OnTop_Click();
+    void OkayCMD_Click();
+    void Speed_Change();
+    void Pitch_Change();
+    void Checker_Timer();
+
+    std::unique_ptr<SpeechEngine> m_ds;
+
+    QTimer *m_checker = nullptr;
+    QScrollBar *m_speed = nullptr;
+    QScrollBar *m_pitch = nullptr;
+    QCheckBox *m_delEnterd = nullptr;
+    QRadioButton *m_onTop = nullptr;
+    QRadioButton *m_notOnTop = nullptr;
+    QPushButton *m_okay = nullptr;
+    QLineEdit *m_data = nullptr;
+    PressLabel *m_menuLabel = nullptr;
+    PressLabel *m_mover = nullptr;
+    LineControl *m_bottom = nullptr;
+    LineControl *m_right = nullptr;
+    LineControl *m_left = nullptr;
+    QLabel *m_pitchCaption = nullptr;
+    QLabel *m_speedCaption = nullptr;
+    QLabel *m_speedNow = nullptr;
+    QLabel *m_pitchNow = nullptr;
+    ShapeControl *m_moverShape = nullptr;
+    ShapeControl *m_menuShape = nullptr;
 };

@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "MenuForm.h"
+
+#include "Application.h"
+#include "FormRegistry.h"
+#include "MainFRM.h"
+#include "MessageBox.h"
+#include "SpeechEngineFactory.h"
+
+#include <QLineEdit>
+#include <QMenu>
+#include <QStyle>
+
+namespace {
+MainFRM &mainWindow()
+{
+    return FormRegistry::instance().reach<MainFRM>();
+}
+}
+
+MenuForm::MenuForm(QWidget *parent)
+    : Form(parent,
+           Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+               | Qt::WindowCloseButtonHint)
+    , m_file(new QMenu(QStringLiteral("File"), this))
+{
+    setWindowTitle(QStringLiteral("Menu"));
+    setWindowIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    // Left where the window system puts new windows: it is never shown anyway.
+    twips().setSize(2010, 120);
+
+    m_file->setObjectName(QStringLiteral("MNUFile"));
+    const auto addCommand = [this](const char *name, const QString &caption, auto handler) {
+        QAction *action = m_file->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, handler);
+    };
+    addCommand("MNUOptions", QStringLiteral("Options"), &MenuForm::MNUOptions_Click);
+    addCommand("MNUQuickWindow", QStringLiteral("Quick Window"), &MenuForm::MNUQuickWindow_Click);
+    addCommand("MNUSecretPlace", QStringLiteral("Secret Place"), &MenuForm::MNUSecretPlace_Click);
+    m_file->addSeparator()->setObjectName(QStringLiteral("L1"));
+    addCommand("MNUAbout", QStringLiteral("About"), &MenuForm::MNUAbout_Click);
+    addCommand("MNUExit", QStringLiteral("Exit"), &MenuForm::MNUExit_Click);
+}
+
+void MenuForm::load()
+{
+    Hide();
+    FormRegistry::instance().reach(QStringLiteral("MainFRM")).Show();
+}
+
+void MenuForm::MNUOptions_Click()
+{
+    MainFRM &main = mainWindow();
+    main.Data().setEnabled(false);
+    main.twips().setHeight(MainFRM::ExpandedHeight);
+}
+
+void MenuForm::MNUQuickWindow_Click()
+{
+    FormRegistry::instance().reach(QStringLiteral("QW")).Show();
+}
+
+// The text is read again before the page opens, as it always was: nothing in between changes it.
+void MenuForm::MNUSecretPlace_Click()
+{
+    const QString code = QString::fromLatin1(AccessCode);
+    if (mainWindow().Data().text() == code)
+        mainWindow().Hide();
+    if (mainWindow().Data().text() == code)
+        FormRegistry::instance().reach(QStringLiteral("Secret")).Show();
+}
+
+void MenuForm::MNUAbout_Click()
+{
+    MessageBox::show(QStringLiteral("Vocalo 1.0\nBy Quillon\n\nSpeech: ") + speechEngineDescription(),
+                     QStringLiteral("About Vocalo"));
+}
+
+void MenuForm::MNUExit_Click()
+{
+    Application::endNow(0);
+}

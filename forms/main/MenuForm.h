@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "Form.h"
+
+class QMenu;
+
+// Never seen: it only owns the menu that the strip pops up from its menu corner, and runs the
+// menu's commands.
+class MenuForm : public Form
+{
+    Q_OBJECT
+public:
+    static constexpr auto AccessCode = "ZAZORUROREZIVAVE";
+
+    explicit MenuForm(QWidget *parent = nullptr);
+
+    void load() override;
+
+    QMenu &MNUFile() { return *m_file; }
+
+private:
+    void MNUOptions_Click();
+    void MNUQuickWindow_Click();
+    void MNUSecretPlace_Click();
+    void MNUAbout_Click();
+    void MNUExit_Click();
+
+    QMenu *m_file;
+};
