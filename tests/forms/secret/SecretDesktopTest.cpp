@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The credits page on a real desktop: the real greeting box, what the window manager makes of
+// the borderless page, and a real click on it.
+#include "Application.h"
+#include "Desktop.h"
+#include "FormRegistry.h"
+#include "Secret.h"
+
+#include <QTimer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace desktop;
+
+namespace {
+
+// Stands in for the main window, which the page goes back to.
+class MainStandIn : public Form
+{
+public:
+    MainStandIn()
+    {
+        setWindowTitle("Main stand-in");
+        resize(300, 40);
+    }
+};
+
+class CreditsPageDesktop : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Application::installFontSubstitutions();
+        auto &forms = FormRegistry::instance();
+        forms.reset();
+        forms.registerForm("MainFRM", [] { return new MainStandIn; });
+        forms.registerForm("Secret", [] { return new Secret; });
+    }
+    void TearDown() override { FormRegistry::instance().reset(); }
+};
+
+TEST_F(CreditsPageDesktop, BoxThenBorderlessPageThenARealClickGoesBack)
+{
+    auto &forms = FormRegistry::instance();
+    Form &main = forms.reach("MainFRM");
+    main.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    main.Hide();
+
+    // While the box is up the page must not be on screen; the box is answered as a person would.
+    bool boxSeen = false;
+    bool pageShownDuringBox = true;
+    QTimer::singleShot(0, [&] {
+        const auto box = findWindow("Secret Place");
+        if (!box)
+            return;
+        boxSeen = true;
+        pageShownDuringBox = forms.isLoaded("Secret") && forms.reach("Secret").isVisible();
+        QTest::qWait(200);
+        screenshot(*box, "credits-box");
+        xdotool({"windowactivate", "--sync", QString::number(*box)});
+        QTest::qWait(50);
+        xdotool({"key", "Return"});
+    });
+    Form &page = forms.reach("Secret");
+    EXPECT_TRUE(boxSeen);
+    EXPECT_FALSE(pageShownDuringBox);
+    page.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+    QTest::qWait(200);
+
+    const WindowId id = page.winId();
+    // Task bars list normal windows; a utility window (the first type a desktop reads; Qt adds
+    // NORMAL after it only as a fallback) stays off them.
+    const QStringList types = windowTypes(id);
+    ASSERT_FALSE(types.isEmpty());
+    EXPECT_EQ(types.first(), "_NET_WM_WINDOW_TYPE_UTILITY") << types.join(' ').toStdString();
+    const auto where = geometry(id);
+    ASSERT_TRUE(where.has_value());
+    EXPECT_TRUE(where->viewable);
+    EXPECT_EQ(where->width, 1485 / 15);
+    EXPECT_EQ(where->height, 1455 / 15);
+    // Centred, and no frame: the client area is where the window is.
+    EXPECT_EQ(where->x, (1280 - 1485 / 15) / 2);
+    EXPECT_EQ(where->y, (1024 - 1455 / 15) / 2);
+    screenshot(id, "credits-page");
+
+    // A corner of the page, far from the picture's middle.
+    xdotool({"mousemove", "--sync", QString::number(where->x + 2),
+             QString::number(where->y + where->height - 3)});
+    QTest::qWait(50);
+    xdotool({"click", "1"});
+    EXPECT_TRUE(waitUntil([&] { return page.isHidden() && main.isVisible(); }));
+    EXPECT_TRUE(waitUntil([&] { return !geometry(id)->viewable; }));
+}
+
+} // namespace
