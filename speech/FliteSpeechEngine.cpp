@@ -5,9 +5,9 @@
 #include "SpeechEngineFactory.h"
 #include "TextPreparation.h"
 
-#include <QDeadlineTimer>
+#include <QAbstractEventDispatcher>
 #include <QObject>
-#include <QThread>
+#include <QEventLoop>
 #include <QTimer>
 
 #include <algorithm>
@@ -40,8 +40,6 @@ struct Job
     int pitch;
 };
 
-class AudioPlayer;
-
 // What the window's side, the worker and the audio thread share. Held by shared pointer: an
 // audio thread stuck in a hanging sound server may outlive its engine.
 struct EngineState
@@ -54,9 +52,16 @@ struct EngineState
     std::atomic<bool> stop{false};
     SampleQueue audio;
 
+    // The audio thread's event loop, woken when audio arrives in an empty queue. Waking a
+    // dispatcher allocates nothing and touches no object of the other thread.
     std::mutex wakeMutex;
-    QObject *wakeContext = nullptr;
-    AudioPlayer *player = nullptr;
+    QAbstractEventDispatcher *audioLoop = nullptr;
+    std::atomic<bool> wakeRequested{false};
+
+    // Set last thing by the audio thread, so the engine can wait for it with a time limit.
+    std::mutex audioThreadMutex;
+    std::condition_variable audioThreadEnded;
+    bool audioThreadDone = false;
 
     void wakePlayer();
 };
@@ -131,51 +136,50 @@ private:
 
 void EngineState::wakePlayer()
 {
+    wakeRequested.store(true);
     std::lock_guard lock(wakeMutex);
-    if (wakeContext) {
-        AudioPlayer *target = player;
-        QMetaObject::invokeMethod(wakeContext, [target] { target->pump(); }, Qt::QueuedConnection);
-    }
+    if (audioLoop)
+        audioLoop->wakeUp();
 }
 
 // QAudioSink is a QObject that needs an event loop on its thread; this thread is that loop, and it
 // is the only place where a device is opened, so a hanging sound server never blocks a window.
-class AudioThread final : public QThread
+// A plain std::thread rather than a QThread: the engine can leave it behind (detach) when a
+// server hangs, and it stops and ends through synchronisation ThreadSanitizer can see.
+void runAudioLoop(std::shared_ptr<EngineState> state, AudioOutputFactory factory)
 {
-public:
-    AudioThread(std::shared_ptr<EngineState> state, AudioOutputFactory factory)
-        : m_state(std::move(state)), m_factory(std::move(factory))
     {
-    }
-
-protected:
-    void run() override
-    {
-        // Keeps the state alive for as long as this thread runs, whatever happens to the engine.
-        const std::shared_ptr<EngineState> state = m_state;
+        QEventLoop loop;
+        AudioPlayer player(*state, std::move(factory));
+        QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, dispatcher, [&] {
+            if (state->stop.load())
+                loop.quit();
+            else if (state->wakeRequested.exchange(false))
+                player.pump();
+        });
+        QTimer timer;
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, &timer, [&] { player.pump(); });
+        timer.start(PumpInterval);
         {
-            AudioPlayer player(*state, m_factory);
-            QObject context;
-            QTimer timer;
-            timer.setTimerType(Qt::PreciseTimer);
-            QObject::connect(&timer, &QTimer::timeout, &context, [&player] { player.pump(); });
-            timer.start(PumpInterval);
-            {
-                std::lock_guard lock(state->wakeMutex);
-                state->wakeContext = &context;
-                state->player = &player;
-            }
-            exec();
             std::lock_guard lock(state->wakeMutex);
-            state->wakeContext = nullptr;
-            state->player = nullptr;
+            state->audioLoop = dispatcher;
         }
+        // Audio that arrived before the loop could be woken.
+        player.pump();
+        if (!state->stop.load())
+            loop.exec();
+        {
+            std::lock_guard lock(state->wakeMutex);
+            state->audioLoop = nullptr;
+        }
+        QObject::disconnect(dispatcher, &QAbstractEventDispatcher::awake, dispatcher, nullptr);
     }
-
-private:
-    std::shared_ptr<EngineState> m_state;
-    AudioOutputFactory m_factory;
-};
+    std::lock_guard lock(state->audioThreadMutex);
+    state->audioThreadDone = true;
+    state->audioThreadEnded.notify_all();
+}
 
 // Receives one sentence from Flite: trims its leading silence, then queues it for the player.
 // Runs with the Flite lock held, so it never waits.
@@ -272,10 +276,8 @@ class FliteSpeechEngine::Impl
 public:
     explicit Impl(AudioOutputFactory factory)
         : m_state(std::make_shared<EngineState>()),
-          m_audioThread(std::make_unique<AudioThread>(m_state, std::move(factory)))
+          m_audioThread(runAudioLoop, m_state, std::move(factory)), m_worker(runWorker, m_state)
     {
-        m_audioThread->start();
-        m_worker = std::thread(runWorker, m_state);
     }
 
     ~Impl()
@@ -289,14 +291,20 @@ public:
         m_state->audio.stop();
         m_worker.join();
 
-        m_audioThread->quit();
         // A sound server that hangs can hold the audio thread inside the device for many
-        // seconds. Leave it behind rather than hang the window that is closing: it owns
-        // everything it still touches and deletes itself when it ends.
-        if (!m_audioThread->wait(QDeadlineTimer(500))) {
-            AudioThread *orphan = m_audioThread.release();
-            QObject::connect(orphan, &QThread::finished, orphan, &QObject::deleteLater);
+        // seconds. Leave it behind rather than hang the window that is closing: it holds the
+        // state it still touches and ends by itself.
+        m_state->wakePlayer();
+        bool ended = false;
+        {
+            std::unique_lock lock(m_state->audioThreadMutex);
+            ended = m_state->audioThreadEnded.wait_for(lock, 500ms,
+                                                       [&] { return m_state->audioThreadDone; });
         }
+        if (ended)
+            m_audioThread.join();
+        else
+            m_audioThread.detach();
     }
 
     void speak(Job job)
@@ -310,7 +318,7 @@ public:
 
 private:
     std::shared_ptr<EngineState> m_state;
-    std::unique_ptr<AudioThread> m_audioThread;
+    std::thread m_audioThread;
     std::thread m_worker;
 };
 
