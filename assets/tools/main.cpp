@@ -6,9 +6,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
-#include <QTextStream>
 
 #include <cstdio>
 
@@ -27,6 +27,7 @@ bool save(const QImage &image, const QString &path)
 
 bool saveText(const QString &text, const QString &path)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         std::fprintf(stderr, "make-artwork: cannot write %s\n", qPrintable(path));
