@@ -16,15 +16,15 @@ constexpr int HeadingHeight = 255;
 
 QRect pixelRect(int left, int top, int width, int height)
 {
-    return {TwipWindow::toPixels(left), TwipWindow::toPixels(top), TwipWindow::toPixels(width),
-            TwipWindow::toPixels(height)};
+    return { TwipWindow::toPixels(left), TwipWindow::toPixels(top), TwipWindow::toPixels(width),
+        TwipWindow::toPixels(height) };
 }
 
 } // namespace
 
 QW::QW(std::unique_ptr<SpeechEngine> ds, QWidget *parent)
-    : Form(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                       | Qt::WindowCloseButtonHint)
+    : Form(parent,
+        Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , m_ds(std::move(ds))
 {
     setWindowTitle(QStringLiteral("Quick Window!"));
@@ -50,8 +50,7 @@ void QW::addButtons()
         auto *button = new QPushButton(QString::fromUtf8(phrase.caption), this);
         button->setObjectName(QString::fromLatin1(phrase.name));
         button->setGeometry(pixelRect(quickPhraseLeft(phrase.column), phrase.top,
-                                      quickPhraseWidth(phrase.column), QuickPhraseHeight));
-        button->setAutoDefault(false);
+            quickPhraseWidth(phrase.column), QuickPhraseHeight));
         const QString spoken = QString::fromUtf8(phrase.spoken);
         connect(button, &QPushButton::clicked, this, [this, spoken] { m_ds->Speak(spoken); });
         // The table runs in tab order; the headings between the blocks never take focus.
@@ -63,8 +62,8 @@ void QW::addButtons()
 
 void QW::addHeadings()
 {
-    // Later children stack above earlier ones, so these are made bottom first: Misc. covers the blanks at the start of Label1, and
-    // the column line runs over Label1.
+    // Later children stack above earlier ones, so these are made bottom first: Misc. covers the
+    // blanks at the start of Label1, and the column line runs over Label1.
     const QString lowerHeadings = QString(25, u' ') + QStringLiteral("Cusing") + QString(22, u' ')
         + QStringLiteral("Weird Stuff...");
     addLabel(QStringLiteral("Label1"), lowerHeadings, 120, 2040, 4215, true);
@@ -79,13 +78,13 @@ void QW::addHeadings()
     line->setLineWidth(1);
     // From (2520, 120) to (2520, 3840), both ends drawn.
     line->setGeometry(TwipWindow::toPixels(2520), TwipWindow::toPixels(120), 1,
-                      TwipWindow::toPixels(3840 - 120) + 1);
+        TwipWindow::toPixels(3840 - 120) + 1);
 
     addLabel(QStringLiteral("Label2"), QStringLiteral("Misc."), 240, 2040, 1095, true);
 }
 
-QLabel *QW::addLabel(const QString &name, const QString &text, int left, int top, int width,
-                     bool opaque)
+QLabel *QW::addLabel(
+    const QString &name, const QString &text, int left, int top, int width, bool opaque)
 {
     auto *label = new QLabel(text, this);
     label->setObjectName(name);

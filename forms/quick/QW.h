@@ -23,8 +23,8 @@ public:
     SpeechEngine &DS() { return *m_ds; }
 
 private:
-    QLabel *addLabel(const QString &name, const QString &text, int left, int top, int width,
-                     bool opaque);
+    QLabel *addLabel(
+        const QString &name, const QString &text, int left, int top, int width, bool opaque);
     void addButtons();
     void addHeadings();
 

@@ -4,6 +4,7 @@
 #include "FormRegistry.h"
 #include "MessageBox.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -17,16 +18,15 @@ constexpr int ClientHeight = 1455;
 
 Secret::Secret(QWidget *parent)
     // A tool window stays out of the task bar and, unlike a splash window, still gets focus.
-    : Form(parent, Qt::Tool | Qt::FramelessWindowHint)
-    , m_image(new QLabel(this))
+    : Form(parent, Qt::Tool | Qt::FramelessWindowHint), m_image(new QLabel(this))
 {
     m_image->setObjectName(QStringLiteral("Image"));
     m_image->setScaledContents(true);
     m_image->setPixmap(QPixmap(QStringLiteral(":/assets/credits.png")));
     // Reaches 120 twips above the top edge and 90 past the right one, so it covers the whole
     // page and a click anywhere lands on it.
-    m_image->setGeometry(0, TwipWindow::toPixels(-120), TwipWindow::toPixels(1575),
-                         TwipWindow::toPixels(1575));
+    m_image->setGeometry(
+        0, TwipWindow::toPixels(-120), TwipWindow::toPixels(1575), TwipWindow::toPixels(1575));
     m_image->installEventFilter(this);
     setClientSizeTwips(ClientWidth, ClientHeight);
 }
@@ -55,6 +55,15 @@ bool Secret::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return Form::eventFilter(watched, event);
+}
+
+void Secret::closeEvent(QCloseEvent *event)
+{
+    // The main window is hidden while the page is up, so a page closed from the keyboard or by
+    // the window manager would leave the program running with nothing on screen. Closing it
+    // goes back to the main window as a click does, and the page stays loaded for next time.
+    event->ignore();
+    Image_Click();
 }
 
 void Secret::Image_Click()

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <span>
 
 using namespace desktop;
@@ -33,7 +34,7 @@ struct MotifHints
 
 MotifHints motifHints(WindowId window)
 {
-    const auto result = run("xprop", {"-id", QString::number(window), "_MOTIF_WM_HINTS"});
+    const auto result = run("xprop", { "-id", QString::number(window), "_MOTIF_WM_HINTS" });
     const QStringList fields = result.output.section('=', 1).split(',', Qt::SkipEmptyParts);
     MotifHints hints;
     if (fields.size() >= 3) {
@@ -70,9 +71,10 @@ protected:
         auto *widget = qw.findChild<QPushButton *>(button);
         ASSERT_NE(widget, nullptr);
         const QPoint centre = widget->mapToGlobal(widget->rect().center());
-        xdotool({"mousemove", "--sync", QString::number(centre.x()), QString::number(centre.y())});
+        xdotool(
+            { "mousemove", "--sync", QString::number(centre.x()), QString::number(centre.y()) });
         QTest::qWait(50);
-        xdotool({"click", "1"});
+        xdotool({ "click", "1" });
     }
 
     // Records the sink while `act` runs and until it has been quiet for 600 ms after sounding.
@@ -99,7 +101,8 @@ TEST_F(QuickWindowDesktop, ShowsAsAKeepAboveToolWindowOfItsFixedSize)
     QW &qw = shownBoard();
     const auto id = findWindow("Quick Window!");
     ASSERT_TRUE(id.has_value());
-    EXPECT_TRUE(hasNetWmState(*id, "_NET_WM_STATE_ABOVE")) << netWmState(*id).join(' ').toStdString();
+    EXPECT_TRUE(hasNetWmState(*id, "_NET_WM_STATE_ABOVE"))
+        << netWmState(*id).join(' ').toStdString();
     EXPECT_TRUE(windowTypes(*id).contains("_NET_WM_WINDOW_TYPE_UTILITY"))
         << windowTypes(*id).join(' ').toStdString();
 
@@ -117,15 +120,20 @@ TEST_F(QuickWindowDesktop, ShowsAsAKeepAboveToolWindowOfItsFixedSize)
     EXPECT_FALSE(hints.functions & (MwmFuncMinimize | MwmFuncMaximize));
     EXPECT_TRUE(hints.decorations & MwmDecorTitle);
     EXPECT_FALSE(hints.decorations & (MwmDecorMinimize | MwmDecorMaximize));
-    const auto actions = run("xprop", {"-id", QString::number(*id), "_NET_WM_ALLOWED_ACTIONS"});
-    EXPECT_FALSE(actions.output.contains("_NET_WM_ACTION_MAXIMIZE")) << actions.output.toStdString();
+    const auto actions = run("xprop", { "-id", QString::number(*id), "_NET_WM_ALLOWED_ACTIONS" });
+    EXPECT_FALSE(actions.output.contains("_NET_WM_ACTION_MAXIMIZE"))
+        << actions.output.toStdString();
 
     screenshot(*id, "quick-window");
     // With the window manager's title bar, for a person to look at.
-    run("import", {"-window", "root", "-crop",
-                   QString("%1x%2+%3+%4").arg(where->width + 20).arg(where->height + 50)
-                       .arg(where->x - 10).arg(where->y - 40),
-                   QStringLiteral(VOCALO_BINARY_DIR) + "/screenshots/quick-window-framed.png"});
+    run("import",
+        { "-window", "root", "-crop",
+            QString("%1x%2+%3+%4")
+                .arg(where->width + 20)
+                .arg(where->height + 50)
+                .arg(where->x - 10)
+                .arg(where->y - 40),
+            QStringLiteral(VOCALO_BINARY_DIR) + "/screenshots/quick-window-framed.png" });
     qw.Hide();
 }
 
@@ -134,7 +142,7 @@ TEST_F(QuickWindowDesktop, QuickWindowBringsBackABoardTheUserIconified)
     QW &qw = shownBoard();
     const auto id = findWindow("Quick Window!");
     ASSERT_TRUE(id.has_value());
-    xdotool({"windowminimize", "--sync", QString::number(*id)});
+    xdotool({ "windowminimize", "--sync", QString::number(*id) });
     ASSERT_TRUE(waitUntil([&] { return !geometry(*id)->viewable; }));
     qw.Show();
     EXPECT_TRUE(waitUntil([&] { return geometry(*id)->viewable; }));
@@ -150,10 +158,10 @@ TEST_F(QuickWindowDesktop, ItsCloseBoxUnloadsItAndTheNextReachLoadsItHidden)
     const auto where = geometry(*id);
     ASSERT_TRUE(where.has_value());
     // The close box is the rightmost button of the title bar above the client area.
-    xdotool({"mousemove", "--sync", QString::number(where->x + where->width - 9),
-             QString::number(where->y - 10)});
+    xdotool({ "mousemove", "--sync", QString::number(where->x + where->width - 9),
+        QString::number(where->y - 10) });
     QTest::qWait(50);
-    xdotool({"click", "1"});
+    xdotool({ "click", "1" });
     ASSERT_TRUE(waitUntil([&] { return first.isNull(); }));
     EXPECT_FALSE(FormRegistry::instance().isLoaded("QW"));
 
@@ -175,6 +183,7 @@ TEST_F(QuickWindowDesktop, ARealClickSpeaksTheButtonsPhraseNotItsCaption)
     const auto word = hear([&] { click(qw, "Command1"); });
     const double sentenceSeconds = audio::nonSilentSpan(sentence).seconds();
     const double wordSeconds = audio::nonSilentSpan(word).seconds();
+    std::printf("heard: \"Nature calls!\" %.2f s, \"Yes\" %.2f s\n", sentenceSeconds, wordSeconds);
     EXPECT_GT(sentenceSeconds, 2.0);
     EXPECT_GT(wordSeconds, 0.1);
     EXPECT_LT(wordSeconds, 1.0);
@@ -187,6 +196,7 @@ TEST_F(QuickWindowDesktop, ASpeedPushedIntoItsSpeechControlIsHeardOnTheNextPhras
     const double fast = audio::nonSilentSpan(hear([&] { click(qw, "Command17"); })).seconds();
     qw.DS().SetSpeed(100);
     const double slow = audio::nonSilentSpan(hear([&] { click(qw, "Command17"); })).seconds();
+    std::printf("heard: 250 wpm %.2f s, 100 wpm %.2f s\n", fast, slow);
     ASSERT_GT(fast, 0.5);
     EXPECT_NEAR(slow / fast, 2.5, 0.4);
 }

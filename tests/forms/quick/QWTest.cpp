@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "QW.h"
 #include "Application.h"
 #include "FormRegistry.h"
-#include "QW.h"
 #include "RecordingSpeechEngine.h"
 
 #include <QLabel>
@@ -36,49 +36,49 @@ constexpr int C1 = 120, C2 = 1320, C3 = 2640;
 constexpr int W12 = 1095, W3 = 1695;
 
 const ButtonRow Buttons[] = {
-    {"Command1", C1, 480, W12, "Yes", "Yes"},
-    {"Command2", C1, 720, W12, "No", "No"},
-    {"Command3", C2, 480, W12, "Who?", "Who?"},
-    {"Command4", C2, 720, W12, "What?", "What?"},
-    {"Command5", C2, 960, W12, "When?", "When?"},
-    {"Command6", C2, 1200, W12, "Where?", "Where?"},
-    {"Command7", C2, 1440, W12, "Why?", "Why?"},
-    {"Command8", C2, 1680, W12, "How?", "How?"},
-    {"Command9", C1, 960, W12, "Okay", "Okay"},
-    {"Command10", C1, 1200, W12, "Sure", "Sure"},
-    {"Command11", C1, 1440, W12, "Fine", "Fine"},
-    {"Command12", C1, 1680, W12, "All right", "All right"},
-    {"Command13", C3, 480, W3, "What Time is it?", "What time is it?"},
-    {"Command14", C3, 720, W3, "What did you say?", "What did you say?"},
-    {"Command15", C3, 960, W3, "Please hold on.", "Please hold on."},
-    {"Command16", C3, 1200, W3, "Hold on, Doorbell.", "Hold on, the doorbell is ringing."},
-    {"Command17", C3, 1440, W3, "Nature calls!",
-     "Hold on, I need to use the rest room. Dont hang up!"},
-    {"Command18", C3, 1680, W3, "Can you repeat that?", "Can you repeat that?"},
-    {"Command19", C2, 2400, W12, "Stupid ***!", "Stupid ass!"},
-    {"Command20", C2, 2640, W12, "**** You!", "Fuck you!"},
-    {"Command21", C2, 2880, W12, "Eat my ****!", "Eat my shit!"},
-    {"Command22", C2, 3120, W12, "Suck my ****!", "Suck my cock!"},
-    {"Command23", C2, 3360, W12, "You *****!", "You bitch!"},
-    {"Command24", C2, 3600, W12, "*****, Go die!", "Bitch, go die!"},
-    {"Command25", C3, 2400, W3, "Auuuoooiiueoiueoi", "aoiauoiaueoiioueaoiaeuoieauueaoieau"},
-    {"Command26", C3, 3120, W3, "Do you smell some...", "Do you smell somthing fishy?"},
-    {"Command27", C3, 3360, W3, "It puts the lotion on...",
-     "It puts the lotion on its skin or else it gets the hose again"},
-    {"Command28", C3, 3600, W3, "Fido,  Stop humping...", "Fido, stop humping junior."},
-    {"Command29", C3, 2640, W3, "oiuoiauoiauaoouaou", "oiuoaeuoaeiiaoueoiueiuaoieuuaoueoia"},
-    {"Command30", C3, 2880, W3, "Har har har har har", "har har har har har"},
-    {"Command31", C1, 2400, W12, "Freak", "You are a Freak."},
-    {"Command32", C1, 2640, W12, "Loser", "You are a Loser"},
-    {"Command33", C1, 2880, W12, "Idiot", "You are an Idiot"},
-    {"Command34", C1, 3120, W12, "Stupid", "You are Stupid"},
-    {"Command35", C1, 3360, W12, "Dumb", "You are Dumb"},
-    {"Command36", C1, 3600, W12, "Queef", "You are a Queef"},
+    { "Command1", C1, 480, W12, "Yes", "Yes" },
+    { "Command2", C1, 720, W12, "No", "No" },
+    { "Command3", C2, 480, W12, "Who?", "Who?" },
+    { "Command4", C2, 720, W12, "What?", "What?" },
+    { "Command5", C2, 960, W12, "When?", "When?" },
+    { "Command6", C2, 1200, W12, "Where?", "Where?" },
+    { "Command7", C2, 1440, W12, "Why?", "Why?" },
+    { "Command8", C2, 1680, W12, "How?", "How?" },
+    { "Command9", C1, 960, W12, "Okay", "Okay" },
+    { "Command10", C1, 1200, W12, "Sure", "Sure" },
+    { "Command11", C1, 1440, W12, "Fine", "Fine" },
+    { "Command12", C1, 1680, W12, "All right", "All right" },
+    { "Command13", C3, 480, W3, "What Time is it?", "What time is it?" },
+    { "Command14", C3, 720, W3, "What did you say?", "What did you say?" },
+    { "Command15", C3, 960, W3, "Please hold on.", "Please hold on." },
+    { "Command16", C3, 1200, W3, "Hold on, Doorbell.", "Hold on, the doorbell is ringing." },
+    { "Command17", C3, 1440, W3, "Nature calls!",
+        "Hold on, I need to use the rest room. Dont hang up!" },
+    { "Command18", C3, 1680, W3, "Can you repeat that?", "Can you repeat that?" },
+    { "Command19", C2, 2400, W12, "Stupid ***!", "Stupid ass!" },
+    { "Command20", C2, 2640, W12, "**** You!", "Fuck you!" },
+    { "Command21", C2, 2880, W12, "Eat my ****!", "Eat my shit!" },
+    { "Command22", C2, 3120, W12, "Suck my ****!", "Suck my cock!" },
+    { "Command23", C2, 3360, W12, "You *****!", "You bitch!" },
+    { "Command24", C2, 3600, W12, "*****, Go die!", "Bitch, go die!" },
+    { "Command25", C3, 2400, W3, "Auuuoooiiueoiueoi", "aoiauoiaueoiioueaoiaeuoieauueaoieau" },
+    { "Command26", C3, 3120, W3, "Do you smell some...", "Do you smell somthing fishy?" },
+    { "Command27", C3, 3360, W3, "It puts the lotion on...",
+        "It puts the lotion on its skin or else it gets the hose again" },
+    { "Command28", C3, 3600, W3, "Fido,  Stop humping...", "Fido, stop humping junior." },
+    { "Command29", C3, 2640, W3, "oiuoiauoiauaoouaou", "oiuoaeuoaeiiaoueoiueiuaoieuuaoueoia" },
+    { "Command30", C3, 2880, W3, "Har har har har har", "har har har har har" },
+    { "Command31", C1, 2400, W12, "Freak", "You are a Freak." },
+    { "Command32", C1, 2640, W12, "Loser", "You are a Loser" },
+    { "Command33", C1, 2880, W12, "Idiot", "You are an Idiot" },
+    { "Command34", C1, 3120, W12, "Stupid", "You are Stupid" },
+    { "Command35", C1, 3360, W12, "Dumb", "You are Dumb" },
+    { "Command36", C1, 3600, W12, "Queef", "You are a Queef" },
 };
 
 QRect twipRect(int left, int top, int width, int height)
 {
-    return {left / 15, top / 15, width / 15, height / 15};
+    return { left / 15, top / 15, width / 15, height / 15 };
 }
 
 // Every test starts from an empty registry that knows only the phrase board, built on a speech
@@ -99,13 +99,13 @@ protected:
 
     QW &board() { return FormRegistry::instance().reach<QW>(); }
 
-    std::shared_ptr<RecordingSpeechEngine::Log> log = std::make_shared<RecordingSpeechEngine::Log>();
+    std::shared_ptr<RecordingSpeechEngine::Log> log
+        = std::make_shared<RecordingSpeechEngine::Log>();
     int loads = 0;
 };
 
 class QuickWindowButton : public QuickWindow, public ::testing::WithParamInterface<ButtonRow>
-{
-};
+{ };
 
 TEST_P(QuickWindowButton, ShowsItsCaptionInPlaceAndSpeaksItsPhrase)
 {
@@ -120,14 +120,14 @@ TEST_P(QuickWindowButton, ShowsItsCaptionInPlaceAndSpeaksItsPhrase)
     EXPECT_EQ(button->geometry(), twipRect(row.left, row.top, row.width, 255));
 
     QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_EQ(log->spoken, QStringList{QString::fromUtf8(row.spoken)});
+    EXPECT_EQ(log->spoken, QStringList { QString::fromUtf8(row.spoken) });
     // The main window's timer owns speed and pitch; a click leaves them alone.
     EXPECT_TRUE(log->speeds.empty());
     EXPECT_TRUE(log->pitches.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(AllThirtySix, QuickWindowButton, ::testing::ValuesIn(Buttons),
-                         [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(QuickWindow, HasExactlyTheThirtySixButtons)
 {
@@ -140,8 +140,8 @@ TEST_F(QuickWindow, ClickDuringAPhraseQueuesTheNextAtOnce)
     QTest::mouseClick(qw.findChild<QPushButton *>("Command17"), Qt::LeftButton);
     QTest::mouseClick(qw.findChild<QPushButton *>("Command1"), Qt::LeftButton);
     QTest::mouseClick(qw.findChild<QPushButton *>("Command1"), Qt::LeftButton);
-    EXPECT_EQ(log->spoken, (QStringList{"Hold on, I need to use the rest room. Dont hang up!",
-                                        "Yes", "Yes"}));
+    EXPECT_EQ(log->spoken,
+        (QStringList { "Hold on, I need to use the rest room. Dont hang up!", "Yes", "Yes" }));
 }
 
 TEST_F(QuickWindow, IsAFixedSizeToolWindowWithACloseBoxOnly)
@@ -161,8 +161,9 @@ TEST_F(QuickWindow, IsAFixedSizeToolWindowWithACloseBoxOnly)
     EXPECT_EQ(qw.maximumSize(), client);
 
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_EQ(qw.pos(), QPoint(screen.x() + (screen.width() - client.width()) / 2,
-                               screen.y() + (screen.height() - client.height()) / 2));
+    EXPECT_EQ(qw.pos(),
+        QPoint(screen.x() + (screen.width() - client.width()) / 2,
+            screen.y() + (screen.height() - client.height()) / 2));
 }
 
 TEST_F(QuickWindow, HeadingsStandOverTheirColumns)
@@ -176,11 +177,11 @@ TEST_F(QuickWindow, HeadingsStandOverTheirColumns)
     };
     const QString lowerBlock = QString(25, ' ') + "Cusing" + QString(22, ' ') + "Weird Stuff...";
     const Heading headings[] = {
-        {"Data_0", "Questions", twipRect(1320, 120, 1095, 255), false},
-        {"Data_1", "Answers", twipRect(120, 120, 1095, 255), false},
-        {"Data_2", "Stallers", twipRect(2640, 120, 1695, 255), false},
-        {"Label1", lowerBlock, twipRect(120, 2040, 4215, 255), true},
-        {"Label2", "Misc.", twipRect(240, 2040, 1095, 255), true},
+        { "Data_0", "Questions", twipRect(1320, 120, 1095, 255), false },
+        { "Data_1", "Answers", twipRect(120, 120, 1095, 255), false },
+        { "Data_2", "Stallers", twipRect(2640, 120, 1695, 255), false },
+        { "Label1", lowerBlock, twipRect(120, 2040, 4215, 255), true },
+        { "Label2", "Misc.", twipRect(240, 2040, 1095, 255), true },
     };
     ASSERT_EQ(lowerBlock.size(), 67);
     QW &qw = board();
@@ -258,7 +259,7 @@ TEST_F(QuickWindow, CloseBoxUnloadsAndTheNextReachLoadsItHiddenAndTopmost)
     EXPECT_TRUE(second.isHidden());
     EXPECT_TRUE(second.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QTest::mouseClick(second.findChild<QPushButton *>("Command2"), Qt::LeftButton);
-    EXPECT_EQ(log->spoken, QStringList{"No"});
+    EXPECT_EQ(log->spoken, QStringList { "No" });
 }
 
 } // namespace

@@ -6,8 +6,8 @@
 #include "FormRegistry.h"
 #include "Secret.h"
 
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -59,9 +59,9 @@ TEST_F(CreditsPageDesktop, BoxThenBorderlessPageThenARealClickGoesBack)
         pageShownDuringBox = forms.isLoaded("Secret") && forms.reach("Secret").isVisible();
         QTest::qWait(200);
         screenshot(*box, "credits-box");
-        xdotool({"windowactivate", "--sync", QString::number(*box)});
+        xdotool({ "windowactivate", "--sync", QString::number(*box) });
         QTest::qWait(50);
-        xdotool({"key", "Return"});
+        xdotool({ "key", "Return" });
     });
     Form &page = forms.reach("Secret");
     EXPECT_TRUE(boxSeen);
@@ -87,10 +87,10 @@ TEST_F(CreditsPageDesktop, BoxThenBorderlessPageThenARealClickGoesBack)
     screenshot(id, "credits-page");
 
     // A corner of the page, far from the picture's middle.
-    xdotool({"mousemove", "--sync", QString::number(where->x + 2),
-             QString::number(where->y + where->height - 3)});
+    xdotool({ "mousemove", "--sync", QString::number(where->x + 2),
+        QString::number(where->y + where->height - 3) });
     QTest::qWait(50);
-    xdotool({"click", "1"});
+    xdotool({ "click", "1" });
     EXPECT_TRUE(waitUntil([&] { return page.isHidden() && main.isVisible(); }));
     EXPECT_TRUE(waitUntil([&] { return !geometry(id)->viewable; }));
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "Secret.h"
 #include "FormRegistry.h"
 #include "MessageBox.h"
-#include "Secret.h"
 
 #include <QLabel>
 #include <QScreen>
@@ -34,7 +34,7 @@ protected:
         MessageBox::answerWith([this](const QString &prompt, const QString &title) {
             const bool visible = FormRegistry::instance().isLoaded("Secret")
                 && FormRegistry::instance().reach("Secret").isVisible();
-            boxes.push_back({prompt, title, visible});
+            boxes.push_back({ prompt, title, visible });
         });
     }
     void TearDown() override
@@ -79,8 +79,9 @@ TEST_F(CreditsPage, IsABorderlessPageOutOfTheTaskBarCentredOnTheScreen)
     const QSize client(1485 / 15, 1455 / 15);
     EXPECT_EQ(page.size(), client);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_EQ(page.pos(), QPoint(screen.x() + (screen.width() - client.width()) / 2,
-                                 screen.y() + (screen.height() - client.height()) / 2));
+    EXPECT_EQ(page.pos(),
+        QPoint(screen.x() + (screen.width() - client.width()) / 2,
+            screen.y() + (screen.height() - client.height()) / 2));
 }
 
 TEST_F(CreditsPage, PictureIsStretchedOverTheWholePage)
@@ -96,8 +97,7 @@ TEST_F(CreditsPage, PictureIsStretchedOverTheWholePage)
 
 // Corners and middle of the page: the picture covers all of it.
 class CreditsPageClick : public CreditsPage, public ::testing::WithParamInterface<QPoint>
-{
-};
+{ };
 
 TEST_P(CreditsPageClick, AnywhereHidesThePageAndShowsTheMainWindow)
 {
@@ -112,8 +112,7 @@ TEST_P(CreditsPageClick, AnywhereHidesThePageAndShowsTheMainWindow)
 }
 
 INSTANTIATE_TEST_SUITE_P(PagePoints, CreditsPageClick,
-                         ::testing::Values(QPoint(0, 0), QPoint(98, 0), QPoint(0, 96),
-                                           QPoint(98, 96), QPoint(49, 48)));
+    ::testing::Values(QPoint(0, 0), QPoint(98, 0), QPoint(0, 96), QPoint(98, 96), QPoint(49, 48)));
 
 TEST_F(CreditsPage, RightClickOrDraggingOffThePictureIsNotAClick)
 {
@@ -124,6 +123,19 @@ TEST_F(CreditsPage, RightClickOrDraggingOffThePictureIsNotAClick)
     QTest::mouseRelease(image, Qt::LeftButton, {}, QPoint(200, 50));
     EXPECT_TRUE(page.isVisible());
     EXPECT_FALSE(mainWindow().isVisible());
+}
+
+TEST_F(CreditsPage, ClosingThePageGoesBackToTheMainWindowAndKeepsItLoaded)
+{
+    Secret &page = open();
+    EXPECT_FALSE(page.close());
+    QTest::qWait(0);
+    EXPECT_TRUE(page.isHidden());
+    EXPECT_TRUE(mainWindow().isVisible());
+    EXPECT_TRUE(FormRegistry::instance().isLoaded("Secret"));
+
+    open();
+    EXPECT_EQ(boxes.size(), 1u);
 }
 
 TEST_F(CreditsPage, ASecondVisitShowsThePageWithoutTheBox)
