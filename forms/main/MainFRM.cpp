@@ -63,6 +63,8 @@ void setBackColour(QWidget *control, QPalette::ColorRole systemColour)
     QPalette palette = control->palette();
     palette.setColor(QPalette::Window, palette.color(systemColour));
     control->setPalette(palette);
+    // Qt's buttons fill with the button colour; the back colour is the window's role here.
+    control->setBackgroundRole(QPalette::Window);
     control->setAutoFillBackground(true);
 }
 

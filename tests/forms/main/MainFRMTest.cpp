@@ -145,6 +145,15 @@ TEST_F(MainWindowFixture, PanelColoursComeFromThePalette)
     }
     for (const char *name : { "MenuLBL", "Mover", "InfoL_0", "InfoL_1", "SpeedNow", "PitchNow" })
         EXPECT_FALSE(control(name)->autoFillBackground()) << name << " should be transparent";
+
+    // As drawn: the blank right end of each choice, and the panel around them.
+    command("MNUOptions")->trigger();
+    const QImage drawn = main->grab().toImage();
+    for (const char *name : { "DelEnterd", "OnTop", "NotOnTop" }) {
+        const QRect box = control(name)->geometry();
+        EXPECT_EQ(drawn.pixelColor(box.right() - 2, box.center().y()), highlightedText) << name;
+    }
+    EXPECT_EQ(drawn.pixelColor(10, 40), QColor(Qt::white));
 }
 
 TEST_F(MainWindowFixture, ControlsStartWithTheirDesignedValues)
