@@ -10,6 +10,19 @@
 
 namespace {
 
+// Qt names the default device to the sound server explicitly, so the server's own way of
+// sending one program elsewhere (PULSE_SINK, e.g. into a call) would be lost; honour it here.
+QAudioDevice outputDevice()
+{
+    const QByteArray wanted = qgetenv("PULSE_SINK");
+    if (!wanted.isEmpty()) {
+        for (const QAudioDevice &device : QMediaDevices::audioOutputs())
+            if (device.id() == wanted)
+                return device;
+    }
+    return QMediaDevices::defaultAudioOutput();
+}
+
 class AudioSinkOutput final : public AudioOutput
 {
 public:
@@ -26,7 +39,7 @@ public:
     {
         // Asks the sound server; may block for a long time when the server hangs, which is why
         // this runs on the instance's audio thread and never on the user-interface thread.
-        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+        const QAudioDevice device = outputDevice();
         if (device.isNull())
             return false;
         QAudioFormat format;
