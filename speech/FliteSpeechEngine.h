@@ -13,10 +13,11 @@
 class FliteSpeechEngine final : public SpeechEngine
 {
 public:
-    // Beyond these the voice distorts or stalls; the scroll bars never reach them.
+    // What the voice can do; the scroll bars stay inside. Beyond these speeds speech is a drone
+    // or a chirp, and 50 and 500 Hz are where the voice itself pins its pitch.
     static constexpr int MinSpeed = 25;
     static constexpr int MaxSpeed = 500;
-    static constexpr int MinPitch = 40;
+    static constexpr int MinPitch = 50;
     static constexpr int MaxPitch = 500;
     // Until the first SetSpeed/SetPitch, and for a window that never sets them: the voice's own.
     static constexpr int DefaultSpeed = 180;

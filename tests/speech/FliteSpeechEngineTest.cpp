@@ -52,6 +52,15 @@ TEST_P(PitchTest, MedianF0FollowsThePitch)
 
 INSTANTIATE_TEST_SUITE_P(Rows, PitchTest, testing::Values(50, 85, 150, 400));
 
+// The voice opens every utterance with a quarter second of silence; a text must start at once.
+TEST(PitchTest, SpeechStartsWithoutTheVoicesLeadingSilence)
+{
+    const auto samples = listenTo(Sentence, 150, 100);
+    ASSERT_TRUE(audio::isNonSilent(samples));
+    // Untrimmed, the first loud sample comes after 0.25 s; trimmed, after the quiet "th" only.
+    EXPECT_LT(audio::nonSilentSpan(samples).startSeconds(), 0.1);
+}
+
 TEST(SpeedTest, DurationScalesInverselyWithSpeed)
 {
     const double slow = audio::nonSilentSpan(listenTo(Sentence, 50, 100)).seconds();
