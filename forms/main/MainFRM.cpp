@@ -170,7 +170,8 @@ void MainFRM::createPanel()
     m_okay = new QPushButton(QStringLiteral("Okay"), this);
     m_okay->setObjectName(QStringLiteral("OkayCMD"));
     m_okay->setFont(ocrFont(9.75));
-    m_okay->setAutoDefault(false);
+    // Enter presses the focused button, as on any desktop.
+    m_okay->setAutoDefault(true);
     place(m_okay, 1920, 2160, 1695, 255);
     connect(m_okay, &QPushButton::clicked, this, &MainFRM::OkayCMD_Click);
 
@@ -319,6 +320,8 @@ void MainFRM::OkayCMD_Click()
 {
     twips().setHeight(CollapsedHeight);
     m_data->setEnabled(true);
+    // The button that had the focus has just folded out of sight: typing goes on in the box.
+    m_data->setFocus();
 }
 
 void MainFRM::Speed_Change()

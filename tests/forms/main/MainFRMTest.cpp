@@ -386,4 +386,13 @@ TEST_F(MainWindowFixture, OptionsDisablesTheTextBoxUntilOkayFoldsThePanelAway)
     EXPECT_EQ(main->twips().height(), MainFRM::CollapsedHeight);
     EXPECT_EQ(main->height(), 19);
     EXPECT_TRUE(main->Data().isEnabled());
+    EXPECT_EQ(main->focusWidget(), &main->Data()) << "typing goes on in the box";
+}
+
+TEST_F(MainWindowFixture, EnterOnTheFocusedOkayButtonFoldsThePanelAway)
+{
+    command("MNUOptions")->trigger();
+    QTest::keyClick(control("OkayCMD"), Qt::Key_Return);
+    EXPECT_EQ(main->twips().height(), MainFRM::CollapsedHeight);
+    EXPECT_TRUE(main->Data().isEnabled());
 }

@@ -1,0 +1,287 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The built program on a real desktop, as a person uses it: the pointer and the keyboard go in
+// through the X server, what comes out is looked at on the screen and heard on the sound
+// server's monitor.
+#include "Listening.h"
+
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+
+using namespace desktop;
+
+namespace {
+
+constexpr int StartTimeoutMs = 20000;
+
+QStringList visibleVocaloWindows()
+{
+    return run("xdotool", { "search", "--onlyvisible", "--class", "vocalo" })
+        .output.split('\n', Qt::SkipEmptyParts);
+}
+
+class RunningVocalo : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        recorder.start();
+        vocalo.start();
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                strip = findWindow("Vocalo 1.0", 0);
+                return strip && geometry(*strip)->viewable;
+            },
+            StartTimeoutMs))
+            << "the strip never showed";
+        stripShownAtSample = recorder.samplesSoFar().size();
+        QTest::qWait(300); // the window manager settles it
+    }
+
+    // What was heard from shortly before the strip showed until the sound stopped.
+    std::vector<int16_t> greeting()
+    {
+        waitUntil(
+            [&] {
+                const auto samples = fromStripOn();
+                const auto span = audio::nonSilentSpan(samples);
+                return span.found && samples.size() - span.last > audio::SampleRate / 2;
+            },
+            10000);
+        return fromStripOn();
+    }
+
+    std::vector<int16_t> fromStripOn()
+    {
+        const std::vector<int16_t> samples = recorder.samplesSoFar();
+        // The greeting is handed to the engine just before the window is shown.
+        const std::size_t from = stripShownAtSample > std::size_t(audio::SampleRate) / 2
+            ? stripShownAtSample - audio::SampleRate / 2
+            : 0;
+        return { samples.begin() + static_cast<std::ptrdiff_t>(std::min(from, samples.size())),
+                 samples.end() };
+    }
+
+    WindowGeometry stripGeometry() { return geometry(*strip).value_or(WindowGeometry {}); }
+
+    void pointerTo(int x, int y)
+    {
+        xdotool({ "mousemove", "--sync", QString::number(x), QString::number(y) });
+        QTest::qWait(50);
+    }
+
+    void clickOnStrip(int x, int y)
+    {
+        const WindowGeometry g = stripGeometry();
+        pointerTo(g.x + x, g.y + y);
+        xdotool({ "click", "1" });
+        QTest::qWait(150);
+    }
+
+    void clickIntoData() { clickOnStrip(150, 9); }
+
+    // Clicks the menu corner and returns the window that opened: the menu.
+    QString openMenu()
+    {
+        const QStringList before = visibleVocaloWindows();
+        clickOnStrip(364, 9);
+        QString menu;
+        waitUntil([&] {
+            for (const QString &id : visibleVocaloWindows())
+                if (!before.contains(id))
+                    menu = id;
+            return !menu.isEmpty();
+        });
+        return menu;
+    }
+
+    // Picks the n-th command (1 = Options) with the keyboard.
+    void choose(int command)
+    {
+        ASSERT_FALSE(openMenu().isEmpty());
+        for (int i = 0; i < command; ++i)
+            xdotool({ "key", "Down" });
+        xdotool({ "key", "Return" });
+        QTest::qWait(300);
+    }
+
+    MonitorRecorder recorder;
+    VocaloProcess vocalo;
+    std::optional<WindowId> strip;
+    std::size_t stripShownAtSample = 0;
+};
+
+enum Command { Options = 1, QuickWindow, SecretPlace, About, Exit };
+
+} // namespace
+
+TEST_F(RunningVocalo, ShowsAFramelessStripAboveOtherWindowsAndGreets)
+{
+    const WindowGeometry g = stripGeometry();
+    EXPECT_EQ(g.width, 369);
+    EXPECT_EQ(g.height, 19);
+    EXPECT_TRUE(hasNetWmState(*strip, "_NET_WM_STATE_ABOVE"));
+    EXPECT_EQ(run("xprop", { "-id", QString::number(*strip), "_NET_FRAME_EXTENTS" })
+                  .output.section('=', 1)
+                  .trimmed(),
+              "0, 0, 0, 0")
+        << "no border, no title bar";
+    EXPECT_GT(secondsOfSound(greeting()), 1.0) << "the greeting is heard";
+    screenshot(*strip, "vocalo-strip");
+}
+
+TEST_F(RunningVocalo, TypedLineIsHeardAndTheBoxIsLeftEmpty)
+{
+    greeting();
+    clickIntoData();
+    xdotool({ "type", "--delay", "20", "hello world" });
+    const auto heard = hear([&] { xdotool({ "key", "Return" }); });
+    EXPECT_GT(secondsOfSound(heard), 0.4);
+    EXPECT_LT(secondsOfSound(heard), 3.0);
+    // Had the text stayed, Enter would say it again.
+    const auto again = hear([&] { xdotool({ "key", "Return" }); }, 2500);
+    EXPECT_FALSE(audio::isNonSilent(again)) << "the box was emptied";
+    EXPECT_TRUE(vocalo.running());
+}
+
+TEST_F(RunningVocalo, MenuOpensAtThePointerFromAClickOnTheCorner)
+{
+    const QString menu = openMenu();
+    ASSERT_FALSE(menu.isEmpty()) << "no menu opened";
+    const auto g = geometry(menu.toULongLong());
+    ASSERT_TRUE(g);
+    const WindowGeometry s = stripGeometry();
+    EXPECT_LE(std::abs(g->x - (s.x + 364)), 2);
+    EXPECT_LE(std::abs(g->y - (s.y + 9)), 2);
+    EXPECT_GT(g->height, 5 * 15) << "five commands and a separator";
+    screenshot(menu.toULongLong(), "vocalo-menu");
+    xdotool({ "key", "Escape" });
+    EXPECT_TRUE(waitUntil([&] { return !visibleVocaloWindows().contains(menu); }));
+}
+
+TEST_F(RunningVocalo, OptionsOpensThePanelAndOkayFoldsItAway)
+{
+    choose(Options);
+    EXPECT_TRUE(waitUntil([&] { return stripGeometry().height == 169; }));
+    QTest::qWait(200);
+    screenshot(*strip, "vocalo-panel");
+    clickOnStrip(2500 / 15, 2220 / 15);
+    EXPECT_TRUE(waitUntil([&] { return stripGeometry().height == 19; }));
+}
+
+TEST_F(RunningVocalo, QuickWindowTwiceShowsOneWindow)
+{
+    choose(QuickWindow);
+    ASSERT_TRUE(findWindow("Quick Window!"));
+    choose(QuickWindow);
+    QTest::qWait(300);
+    const QStringList shown =
+        run("xdotool", { "search", "--onlyvisible", "--name", "^Quick Window!$" })
+            .output.split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(shown.size(), 1);
+}
+
+TEST_F(RunningVocalo, AboutShowsItsBoxUntilItIsClosed)
+{
+    choose(About);
+    const auto box = findWindow("About Vocalo");
+    ASSERT_TRUE(box);
+    QTest::qWait(300); // drawn in full
+    screenshot(*box, "vocalo-about");
+    xdotool({ "key", "Return" });
+    EXPECT_TRUE(waitUntil([&] { return !findWindow("About Vocalo", 0); }));
+    EXPECT_TRUE(vocalo.running());
+    EXPECT_TRUE(stripGeometry().viewable);
+}
+
+TEST_F(RunningVocalo, AccessCodeOpensTheCreditsPageAndAClickThereReturns)
+{
+    // Wrong case and a trailing space open nothing.
+    for (const char *wrong : { "zazoruroreziVAVE", "ZAZORUROREZIVAVE " }) {
+        clickIntoData();
+        xdotool({ "key", "ctrl+a", "BackSpace" });
+        xdotool({ "type", "--delay", "10", wrong });
+        choose(SecretPlace);
+        EXPECT_FALSE(findWindow("Secret Place", 500)) << wrong;
+        EXPECT_TRUE(stripGeometry().viewable) << wrong;
+    }
+
+    clickIntoData();
+    xdotool({ "key", "ctrl+a", "BackSpace" });
+    xdotool({ "type", "--delay", "10", "ZAZORUROREZIVAVE" });
+    for (const bool first : { true, false }) {
+        const QStringList before = visibleVocaloWindows();
+        choose(SecretPlace);
+        EXPECT_TRUE(waitUntil([&] { return !stripGeometry().viewable; })) << "the strip hides";
+        if (first) {
+            const auto box = findWindow("Secret Place");
+            ASSERT_TRUE(box) << "the page greets with its box the first time";
+            xdotool({ "key", "Return" });
+        } else {
+            EXPECT_FALSE(findWindow("Secret Place", 500)) << "no box the second time";
+        }
+        QString page;
+        ASSERT_TRUE(waitUntil([&] {
+            for (const QString &id : visibleVocaloWindows()) {
+                const auto g = geometry(id.toULongLong());
+                if (g && g->width == 99 && g->height == 97)
+                    page = id;
+            }
+            return !page.isEmpty();
+        })) << "the credits page shows";
+        const auto g = geometry(page.toULongLong());
+        pointerTo(g->x + 50, g->y + 50);
+        xdotool({ "click", "1" });
+        EXPECT_TRUE(waitUntil([&] { return stripGeometry().viewable; })) << "the strip is back";
+    }
+}
+
+TEST_F(RunningVocalo, ExitEndsAtOnceWhileALongTextIsSpoken)
+{
+    greeting();
+    QString words;
+    for (int i = 0; i < 1000; ++i)
+        words += QStringLiteral("Here are ten words that keep the speech going on. ");
+    QGuiApplication::clipboard()->setText(words);
+    clickIntoData();
+    xdotool({ "key", "ctrl+v" });
+    // The program asks this process for the clipboard's text.
+    QTest::qWait(1000);
+    xdotool({ "key", "Return" });
+    const std::size_t pressed = recorder.samplesSoFar().size();
+    const auto heardSincePressed = [&] {
+        const std::vector<int16_t> samples = recorder.samplesSoFar();
+        return std::vector<int16_t>(samples.begin() + static_cast<std::ptrdiff_t>(pressed),
+                                    samples.end());
+    };
+    ASSERT_TRUE(waitUntil([&] { return audio::isNonSilent(heardSincePressed()); }, 10000))
+        << "the pasted text is spoken";
+    QTest::qWait(1000);
+    ASSERT_TRUE(vocalo.running());
+
+    const QString menu = openMenu();
+    ASSERT_FALSE(menu.isEmpty());
+    const auto g = geometry(menu.toULongLong());
+    // Exit is the last item: click it with the pointer.
+    pointerTo(g->x + 30, g->y + g->height - 12);
+    QElapsedTimer sinceClick;
+    sinceClick.start();
+    xdotool({ "click", "1" });
+    ASSERT_TRUE(vocalo.waitForExit(5000)) << "still running";
+    const std::vector<int16_t> heard = heardSincePressed();
+    ASSERT_GT(heard.size(), std::size_t(audio::SampleRate));
+    EXPECT_TRUE(audio::isNonSilent(std::span(heard).last(audio::SampleRate)))
+        << "the long text was still being spoken when Exit was chosen";
+    const qint64 ms = sinceClick.elapsed();
+    std::printf("Exit: gone %lld ms after the click\n", static_cast<long long>(ms));
+    EXPECT_EQ(vocalo.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(vocalo.exitCode(), 0);
+    // Generous for a shared machine; a wait on the speech workers would take seconds.
+    EXPECT_LT(ms, 1000);
+}
