@@ -76,8 +76,8 @@ void reportNoDevice()
 }
 
 // Lives on the instance's audio thread: moves samples from the queue into the output and picks
-// the output: the real one at the first text, a null one when that fails, the real one again at
-// the next text.
+// the output: the real one from the start, a null one when that fails or dies, the real one
+// again at the next text.
 class AudioPlayer
 {
 public:
@@ -105,6 +105,9 @@ public:
             m_output->write(m_scratch.data(), n);
         }
     }
+
+    // Opening a device takes a while; done once up front, the first text is not kept waiting.
+    void openAtStart() { openReal(); }
 
 private:
     void openReal()
@@ -152,22 +155,32 @@ void runAudioLoop(std::shared_ptr<EngineState> state, AudioOutputFactory factory
         QEventLoop loop;
         AudioPlayer player(*state, std::move(factory));
         QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
-        QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, dispatcher, [&] {
-            if (state->stop.load())
-                loop.quit();
-            else if (state->wakeRequested.exchange(false))
-                player.pump();
-        });
+        // The timer tops the device up while audio waits and stops when the queue runs dry, so
+        // an idle window costs no wake-ups; audio arriving in an empty queue wakes the loop.
         QTimer timer;
         timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer, &QTimer::timeout, &timer, [&] { player.pump(); });
-        timer.start(PumpInterval);
+        timer.setInterval(PumpInterval);
+        QObject::connect(&timer, &QTimer::timeout, &timer, [&] {
+            player.pump();
+            if (state->audio.size() == 0)
+                timer.stop();
+        });
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, dispatcher, [&] {
+            if (state->stop.load()) {
+                loop.quit();
+            } else if (state->wakeRequested.exchange(false)) {
+                if (!timer.isActive())
+                    timer.start();
+                player.pump();
+            }
+        });
         {
             std::lock_guard lock(state->wakeMutex);
             state->audioLoop = dispatcher;
         }
+        player.openAtStart();
         // Audio that arrived before the loop could be woken.
-        player.pump();
+        timer.start();
         if (!state->stop.load())
             loop.exec();
         {
