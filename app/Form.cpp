@@ -10,6 +10,9 @@ Form::Form(QWidget *parent, Qt::WindowFlags flags)
 
 void Form::Show()
 {
+    // A window the user minimised comes back too: showing it is asking for it on screen.
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
