@@ -24,8 +24,8 @@ QIcon programIcon()
 
 QRect twipRect(int left, int top, int width, int height)
 {
-    return QRect(TwipWindow::toPixels(left), TwipWindow::toPixels(top),
-                 TwipWindow::toPixels(width), TwipWindow::toPixels(height));
+    return QRect(TwipWindow::toPixels(left), TwipWindow::toPixels(top), TwipWindow::toPixels(width),
+        TwipWindow::toPixels(height));
 }
 
 } // namespace

@@ -13,8 +13,8 @@ constexpr int Height = 303;
 // Skin lit by a warm key light from the upper left and falling off into the dark on the right.
 QBrush skin(const QRectF &area)
 {
-    QRadialGradient light(area.left() + area.width() * 0.3, area.top() + area.height() * 0.35,
-                          area.width() * 0.9);
+    QRadialGradient light(
+        area.left() + area.width() * 0.3, area.top() + area.height() * 0.35, area.width() * 0.9);
     light.setColorAt(0.0, QColor(222, 170, 132));
     light.setColorAt(0.35, QColor(176, 118, 84));
     light.setColorAt(0.7, QColor(88, 52, 36));

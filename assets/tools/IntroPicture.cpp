@@ -42,7 +42,7 @@ void paintDigits(QPainter &p)
             const double light = std::clamp(1.0 - distance, 0.08, 1.0);
             const int flicker = random.bounded(60);
             p.setPen(QColor(static_cast<int>(20 * light), static_cast<int>((90 + flicker) * light),
-                            static_cast<int>((70 + flicker) * light) + 20));
+                static_cast<int>((70 + flicker) * light) + 20));
             p.drawText(QPointF(x, y), QString(digit));
         }
     }
@@ -57,21 +57,19 @@ QPainterPath letters()
     path.addText(0, 0, font, QStringLiteral("VL"));
     const QRectF box = path.boundingRect();
     // Centred across, a little above the middle so the label below stays clear.
-    return path.translated((Width - box.width() - Depth) / 2.0 - box.left(),
-                           24 - box.top());
+    return path.translated((Width - box.width() - Depth) / 2.0 - box.left(), 24 - box.top());
 }
 
 // One colour run across both letters, red on the left through to violet on the right.
 QLinearGradient rainbow(const QRectF &box, double lightness)
 {
     QLinearGradient colours(box.topLeft(), box.bottomRight());
-    const QColor stops[] = { QColor(235, 40, 60),  QColor(250, 140, 20), QColor(250, 220, 40),
-                             QColor(60, 200, 80),  QColor(30, 170, 230), QColor(120, 70, 230),
-                             QColor(220, 60, 200) };
+    const QColor stops[] = { QColor(235, 40, 60), QColor(250, 140, 20), QColor(250, 220, 40),
+        QColor(60, 200, 80), QColor(30, 170, 230), QColor(120, 70, 230), QColor(220, 60, 200) };
     constexpr int Count = static_cast<int>(std::size(stops));
     for (int i = 0; i < Count; ++i)
         colours.setColorAt(static_cast<double>(i) / (Count - 1),
-                           stops[i].lighter(static_cast<int>(lightness * 100)));
+            stops[i].lighter(static_cast<int>(lightness * 100)));
     return colours;
 }
 
@@ -109,7 +107,7 @@ void paintFace(QPainter &p, const QPainterPath &front)
     band.lineTo(box.right() + 10, box.top() - 10);
     band.lineTo(box.right() + 10, box.top() + box.height() * 0.38);
     band.quadTo(box.center().x(), box.top() + box.height() * 0.56, box.left() - 10,
-                box.top() + box.height() * 0.40);
+        box.top() + box.height() * 0.40);
     band.closeSubpath();
     QLinearGradient shine(0, box.top(), 0, box.top() + box.height() * 0.5);
     shine.setColorAt(0.0, QColor(255, 255, 255, 210));

@@ -47,9 +47,10 @@ QString number(double value)
 
 QString svgRect(const QRectF &r, double radius, const QString &fill)
 {
-    return QStringLiteral("  <rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" rx=\"%5\" fill=\"%6\"/>\n")
+    return QStringLiteral(
+        "  <rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" rx=\"%5\" fill=\"%6\"/>\n")
         .arg(number(r.x()), number(r.y()), number(r.width()), number(r.height()), number(radius),
-             fill);
+            fill);
 }
 
 } // namespace
@@ -68,7 +69,7 @@ QString programIconSvg()
         "    </linearGradient>\n"
         "  </defs>\n")
                       .arg(number(Tile.left()), number(Tile.top()), number(Tile.right()),
-                           number(Tile.bottom()), TileFrom.name(), TileTo.name());
+                          number(Tile.bottom()), TileFrom.name(), TileTo.name());
     svg += svgRect(Tile, TileRadius, "url(#tile)");
     svg += svgRect(Bubble, BubbleRadius, "#ffffff");
     QStringList points;

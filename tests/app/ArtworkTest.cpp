@@ -33,7 +33,7 @@ PngHeader readHeader(const QString &path)
             | (static_cast<uchar>(bytes[at + 2]) << 8) | static_cast<uchar>(bytes[at + 3]);
     };
     return { QSize(big(16), big(20)), static_cast<uchar>(bytes[24]),
-             static_cast<uchar>(bytes[25]) };
+        static_cast<uchar>(bytes[25]) };
 }
 
 struct Picture
@@ -44,8 +44,7 @@ struct Picture
 };
 
 class EmbeddedPictureTest : public testing::TestWithParam<Picture>
-{
-};
+{ };
 
 TEST_P(EmbeddedPictureTest, HasItsSizeAndDepth)
 {
@@ -57,18 +56,17 @@ TEST_P(EmbeddedPictureTest, HasItsSizeAndDepth)
     EXPECT_FALSE(QImage(picture.resource).isNull());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pictures, EmbeddedPictureTest,
+INSTANTIATE_TEST_SUITE_P(Pictures, EmbeddedPictureTest,
     testing::Values(Picture { ":/assets/intro.png", QSize(408, 332), 2 },
-                    Picture { ":/assets/credits.png", QSize(334, 303), 2 },
-                    Picture { ":/assets/icons/vocalo-16.png", QSize(16, 16), 6 },
-                    Picture { ":/assets/icons/vocalo-22.png", QSize(22, 22), 6 },
-                    Picture { ":/assets/icons/vocalo-24.png", QSize(24, 24), 6 },
-                    Picture { ":/assets/icons/vocalo-32.png", QSize(32, 32), 6 },
-                    Picture { ":/assets/icons/vocalo-48.png", QSize(48, 48), 6 },
-                    Picture { ":/assets/icons/vocalo-64.png", QSize(64, 64), 6 },
-                    Picture { ":/assets/icons/vocalo-128.png", QSize(128, 128), 6 },
-                    Picture { ":/assets/icons/vocalo-256.png", QSize(256, 256), 6 }));
+        Picture { ":/assets/credits.png", QSize(334, 303), 2 },
+        Picture { ":/assets/icons/vocalo-16.png", QSize(16, 16), 6 },
+        Picture { ":/assets/icons/vocalo-22.png", QSize(22, 22), 6 },
+        Picture { ":/assets/icons/vocalo-24.png", QSize(24, 24), 6 },
+        Picture { ":/assets/icons/vocalo-32.png", QSize(32, 32), 6 },
+        Picture { ":/assets/icons/vocalo-48.png", QSize(48, 48), 6 },
+        Picture { ":/assets/icons/vocalo-64.png", QSize(64, 64), 6 },
+        Picture { ":/assets/icons/vocalo-128.png", QSize(128, 128), 6 },
+        Picture { ":/assets/icons/vocalo-256.png", QSize(256, 256), 6 }));
 
 TEST(ArtworkTest, TheScalableIconIsASquareSvg)
 {

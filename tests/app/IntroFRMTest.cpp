@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "IntroFRM.h"
 #include "Application.h"
 #include "FormRegistry.h"
-#include "IntroFRM.h"
 #include "RecordingSpeechEngine.h"
 
 #include <QEvent>
@@ -21,10 +21,8 @@ class WatchingSpeechEngine : public RecordingSpeechEngine
 {
 public:
     explicit WatchingSpeechEngine(std::shared_ptr<Log> log, std::function<void()> atSpeak)
-        : RecordingSpeechEngine(std::move(log))
-        , m_atSpeak(std::move(atSpeak))
-    {
-    }
+        : RecordingSpeechEngine(std::move(log)), m_atSpeak(std::move(atSpeak))
+    { }
     void Speak(const QString &text) override
     {
         RecordingSpeechEngine::Speak(text);
@@ -40,10 +38,7 @@ class StandInMainWindow : public Form
 {
     Q_OBJECT
 public:
-    explicit StandInMainWindow(std::function<void()> atShow)
-        : m_atShow(std::move(atShow))
-    {
-    }
+    explicit StandInMainWindow(std::function<void()> atShow) : m_atShow(std::move(atShow)) { }
 
 protected:
     void showEvent(QShowEvent *) override { m_atShow(); }
@@ -123,7 +118,7 @@ TEST_F(IntroFRMTest, IsAFramelessSplashWithThePictureAndTheLabelAtItsBottomRight
     ASSERT_EQ(picture.size(), QSize(408, 332));
     const QImage shown = intro.grab().toImage();
     for (const QPoint at : { QPoint(0, 0), QPoint(60, 40), QPoint(200, 120), QPoint(405, 0),
-                             QPoint(0, 330), QPoint(150, 300) })
+             QPoint(0, 330), QPoint(150, 300) })
         EXPECT_EQ(shown.pixelColor(at), picture.pixelColor(at)) << at.x() << "," << at.y();
 
     // The greeting's voice is set from the start; nothing is said before the load.

@@ -20,8 +20,7 @@ struct XWindowProbe::Connection
     Window watched = 0;
 };
 
-XWindowProbe::XWindowProbe()
-    : m_connection(std::make_unique<Connection>())
+XWindowProbe::XWindowProbe() : m_connection(std::make_unique<Connection>())
 {
     m_connection->display = XOpenDisplay(nullptr);
     XSetErrorHandler(ignoreErrors);
@@ -38,16 +37,16 @@ static bool titled(Display *display, Window window, const QByteArray &title)
     XTextProperty name;
     if (!XGetWMName(display, window, &name) || !name.value)
         return false;
-    const bool same = QByteArray(reinterpret_cast<const char *>(name.value),
-                                 static_cast<int>(name.nitems))
+    const bool same
+        = QByteArray(reinterpret_cast<const char *>(name.value), static_cast<int>(name.nitems))
         == title;
     XFree(name.value);
     return same;
 }
 
 // The window manager puts each client window into a frame: look two levels down from the root.
-static std::optional<Window> search(Display *display, Window parent, const QByteArray &title,
-                                    int depth)
+static std::optional<Window> search(
+    Display *display, Window parent, const QByteArray &title, int depth)
 {
     Window root = 0;
     Window parentOfParent = 0;
@@ -92,8 +91,8 @@ std::optional<XWindowProbe::Place> XWindowProbe::place(WindowId window)
         return std::nullopt;
     Place place;
     Window child = 0;
-    if (!XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &place.x,
-                               &place.y, &child))
+    if (!XTranslateCoordinates(
+            display, window, DefaultRootWindow(display), 0, 0, &place.x, &place.y, &child))
         return std::nullopt;
     place.width = attributes.width;
     place.height = attributes.height;

@@ -11,19 +11,18 @@ struct XkbBellCounter::Connection
     bool listening = false;
 };
 
-XkbBellCounter::XkbBellCounter()
-    : m_connection(std::make_unique<Connection>())
+XkbBellCounter::XkbBellCounter() : m_connection(std::make_unique<Connection>())
 {
     int major = XkbMajorVersion;
     int minor = XkbMinorVersion;
     int errorBase = 0;
     int result = 0;
-    m_connection->display = XkbOpenDisplay(nullptr, &m_connection->eventBase, &errorBase, &major,
-                                           &minor, &result);
+    m_connection->display
+        = XkbOpenDisplay(nullptr, &m_connection->eventBase, &errorBase, &major, &minor, &result);
     if (!m_connection->display || result != XkbOD_Success)
         return;
-    m_connection->listening = XkbSelectEvents(m_connection->display, XkbUseCoreKbd,
-                                              XkbBellNotifyMask, XkbBellNotifyMask);
+    m_connection->listening = XkbSelectEvents(
+        m_connection->display, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask);
     // The selection must reach the server before any bell the caller is about to cause.
     XSync(m_connection->display, False);
 }
