@@ -13,9 +13,7 @@ QPoint toPixels(QPoint twips)
 }
 
 LineControl::LineControl(QPoint fromTwips, QPoint toTwips, QWidget *parent)
-    : QWidget(parent)
-    , m_from(toPixels(fromTwips))
-    , m_to(toPixels(toTwips))
+    : QWidget(parent), m_from(toPixels(fromTwips)), m_to(toPixels(toTwips))
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     // QRect from two corners includes both, so a vertical line is one pixel wide.

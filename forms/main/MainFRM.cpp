@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainFRM.h"
 
+#include "Application.h"
 #include "FormRegistry.h"
 #include "LineControl.h"
 #include "MenuForm.h"
@@ -30,7 +31,7 @@ constexpr char16_t Enter = 13;
 void place(QWidget *control, int left, int top, int width, int height)
 {
     control->setGeometry(TwipWindow::toPixels(left), TwipWindow::toPixels(top),
-                         TwipWindow::toPixels(width), TwipWindow::toPixels(height));
+        TwipWindow::toPixels(width), TwipWindow::toPixels(height));
 }
 
 // "OCR A Extended" and "MS Sans Serif" reach Debian's fonts through the application's font
@@ -95,8 +96,7 @@ QLabel *newLabel(const QString &name, const QString &caption, QWidget *parent)
 } // namespace
 
 MainFRM::MainFRM(std::unique_ptr<SpeechEngine> ds, QWidget *parent)
-    : Form(parent, Qt::FramelessWindowHint)
-    , m_ds(std::move(ds))
+    : Form(parent, Qt::FramelessWindowHint), m_ds(std::move(ds))
 {
     setWindowTitle(QStringLiteral("Vocalo 1.0"));
     QPalette white = palette();
@@ -112,8 +112,7 @@ MainFRM::MainFRM(std::unique_ptr<SpeechEngine> ds, QWidget *parent)
 
     setClientSizeTwips(ClientWidth, ExpandedHeight);
     // People see the collapsed strip: centre that, and let the panel open below it.
-    twips().setTop(twips().top()
-                   + static_cast<float>(ExpandedHeight - CollapsedHeight) / 2.0f);
+    twips().setTop(twips().top() + static_cast<float>(ExpandedHeight - CollapsedHeight) / 2.0f);
 
     m_checker = new QTimer(this);
     m_checker->setObjectName(QStringLiteral("Checker"));
@@ -241,9 +240,24 @@ void MainFRM::createFrame()
 void MainFRM::stackControls()
 {
     const QList<QWidget *> bottomToTop = {
-        m_menuShape, m_moverShape, m_pitchNow, m_speedNow, m_speedCaption, m_pitchCaption,
-        m_left,      m_right,      m_bottom,   m_mover,    m_menuLabel,    m_data,
-        m_okay,      m_notOnTop,   m_onTop,    m_delEnterd, m_pitch,       m_speed,
+        m_menuShape,
+        m_moverShape,
+        m_pitchNow,
+        m_speedNow,
+        m_speedCaption,
+        m_pitchCaption,
+        m_left,
+        m_right,
+        m_bottom,
+        m_mover,
+        m_menuLabel,
+        m_data,
+        m_okay,
+        m_notOnTop,
+        m_onTop,
+        m_delEnterd,
+        m_pitch,
+        m_speed,
     };
     for (QWidget *control : bottomToTop)
         control->raise();
@@ -251,8 +265,8 @@ void MainFRM::stackControls()
 
 void MainFRM::setTabOrder()
 {
-    const QList<QWidget *> chain = { m_data, m_okay, m_notOnTop, m_onTop, m_delEnterd,
-                                     m_pitch, m_speed };
+    const QList<QWidget *> chain
+        = { m_data, m_okay, m_notOnTop, m_onTop, m_delEnterd, m_pitch, m_speed };
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
@@ -283,6 +297,11 @@ bool MainFRM::eventFilter(QObject *watched, QEvent *event)
     }
     // The key goes on to the text box unchanged.
     return Form::eventFilter(watched, event);
+}
+
+void MainFRM::closeEvent(QCloseEvent *)
+{
+    Application::endNow(0);
 }
 
 void MainFRM::Data_KeyPress(int keyAscii)

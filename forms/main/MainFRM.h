@@ -41,6 +41,9 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // The strip is the program: closing it from the task bar ends the program as Exit does,
+    // rather than leaving hidden windows and speech workers running with nothing on screen.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void createPanel();

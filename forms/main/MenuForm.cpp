@@ -20,8 +20,8 @@ MainFRM &mainWindow()
 
 MenuForm::MenuForm(QWidget *parent)
     : Form(parent,
-           Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-               | Qt::WindowCloseButtonHint)
+        Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+            | Qt::WindowCloseButtonHint)
     , m_file(new QMenu(QStringLiteral("File"), this))
 {
     setWindowTitle(QStringLiteral("Menu"));
@@ -73,8 +73,9 @@ void MenuForm::MNUSecretPlace_Click()
 
 void MenuForm::MNUAbout_Click()
 {
-    MessageBox::show(QStringLiteral("Vocalo 1.0\nBy Quillon\n\nSpeech: ") + speechEngineDescription(),
-                     QStringLiteral("About Vocalo"));
+    MessageBox::show(
+        QStringLiteral("Vocalo 1.0\nBy Quillon\n\nSpeech: ") + speechEngineDescription(),
+        QStringLiteral("About Vocalo"));
 }
 
 void MenuForm::MNUExit_Click()

@@ -3,10 +3,7 @@
 
 #include <QMouseEvent>
 
-PressLabel::PressLabel(QWidget *parent)
-    : QLabel(parent)
-{
-}
+PressLabel::PressLabel(QWidget *parent) : QLabel(parent) { }
 
 void PressLabel::mousePressEvent(QMouseEvent *event)
 {

@@ -3,8 +3,7 @@
 
 #include <QPainter>
 
-ShapeControl::ShapeControl(QWidget *parent)
-    : QWidget(parent)
+ShapeControl::ShapeControl(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }

@@ -9,8 +9,8 @@
 
 // What the sound server played after `act`: recorded from its monitor until the sound has been
 // followed by `quietMs` of silence, or `timeoutMs` passed. Nothing heard gives no non-silent span.
-inline std::vector<int16_t> hear(const std::function<void()> &act, int timeoutMs = 20000,
-                                 int quietMs = 700)
+inline std::vector<int16_t> hear(
+    const std::function<void()> &act, int timeoutMs = 20000, int quietMs = 700)
 {
     desktop::MonitorRecorder recorder;
     recorder.start();

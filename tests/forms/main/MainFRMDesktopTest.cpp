@@ -25,8 +25,7 @@ namespace {
 class UnmapCounter : public QAbstractNativeEventFilter
 {
 public:
-    explicit UnmapCounter(WindowId window)
-        : m_window(window)
+    explicit UnmapCounter(WindowId window) : m_window(window)
     {
         qApp->installNativeEventFilter(this);
     }
@@ -59,9 +58,8 @@ protected:
         Application::installFontSubstitutions();
         auto &forms = FormRegistry::instance();
         forms.registerForm("MainFRM", [] { return new MainFRM(createSpeechEngine()); });
-        forms.registerForm("QW", [log = quickLog] {
-            return new QW(std::make_unique<RecordingSpeechEngine>(log));
-        });
+        forms.registerForm("QW",
+            [log = quickLog] { return new QW(std::make_unique<RecordingSpeechEngine>(log)); });
         forms.registerForm("MenuForm", [] { return new MenuForm; });
         forms.registerForm("Secret", [] { return new Form; });
         // Every test starts after the greeting has been heard to its end.
@@ -249,5 +247,6 @@ TEST_F(StripOnTheDesktop, DragOnTheGripMovesTheStripAndAClickDoesNot)
     EXPECT_TRUE(waitUntil([&] {
         const auto now = geometry(id);
         return now->x == start->x + 120 && now->y == start->y + 80;
-    })) << "at " << geometry(id)->x << ", " << geometry(id)->y;
+    })) << "at "
+        << geometry(id)->x << ", " << geometry(id)->y;
 }

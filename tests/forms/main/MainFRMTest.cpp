@@ -202,14 +202,14 @@ TEST_F(MainWindowFixture, PressAnywhereOutsideTheWindowedControlsAndTheMenuCorne
         const char *expected;
     };
     const Hit hits[] = {
-        { 60, 140, "Mover" },      // the drag grip
-        { 5467, 140, "MenuLBL" },  // the menu corner
-        { 5467, 330, "MenuLBL" },  // the label reaches below the corner box
+        { 60, 140, "Mover" },     // the drag grip
+        { 5467, 140, "MenuLBL" }, // the menu corner
+        { 5467, 330, "MenuLBL" }, // the label reaches below the corner box
         { 2000, 140, "Data" },
-        { 600, 480, "Mover" },     // over the "Speed:" caption
-        { 4800, 840, "Mover" },    // over the pitch number
-        { 5520, 1200, "Mover" },   // over the right frame line
-        { 300, 2000, "Mover" },    // the panel's empty margin
+        { 600, 480, "Mover" },   // over the "Speed:" caption
+        { 4800, 840, "Mover" },  // over the pitch number
+        { 5520, 1200, "Mover" }, // over the right frame line
+        { 300, 2000, "Mover" },  // the panel's empty margin
         { 2000, 480, "Speed" },
         { 2000, 840, "Pitch" },
         { 1000, 1140, "DelEnterd" },
@@ -236,8 +236,8 @@ TEST_F(MainWindowFixture, TabGoesThroughTheControlsInTheirTabIndexOrder)
             order << widget->objectName();
         widget = widget->nextInFocusChain();
     } while (widget != &main->Data() && order.size() < 20);
-    EXPECT_EQ(order, QStringList({ "Data", "OkayCMD", "NotOnTop", "OnTop", "DelEnterd", "Pitch",
-                                   "Speed" }));
+    EXPECT_EQ(order,
+        QStringList({ "Data", "OkayCMD", "NotOnTop", "OnTop", "DelEnterd", "Pitch", "Speed" }));
 }
 
 TEST_F(MainWindowFixture, EveryControlHasAnAccessibleName)
@@ -303,8 +303,7 @@ TEST_F(MainWindowFixture, ScrollBarChangesShowInTheLabelsAndReachBothSpeechContr
         int value;
     };
     const Row rows[] = { { "Speed", "SpeedNow", 250 }, { "Speed", "SpeedNow", 50 },
-                         { "Pitch", "PitchNow", 400 }, { "Pitch", "PitchNow", 50 },
-                         { "Pitch", "PitchNow", 123 } };
+        { "Pitch", "PitchNow", 400 }, { "Pitch", "PitchNow", 50 }, { "Pitch", "PitchNow", 123 } };
     for (const Row &row : rows) {
         control<QScrollBar>(row.bar)->setValue(row.value);
         EXPECT_EQ(control<QLabel>(row.label)->text(), QString::number(row.value));
@@ -319,8 +318,12 @@ TEST_F(MainWindowFixture, ArrowKeysOnAFocusedScrollBarMoveItByOne)
 {
     auto *speed = control<QScrollBar>("Speed");
     const std::pair<Qt::Key, const char *> steps[] = {
-        { Qt::Key_Right, "151" }, { Qt::Key_Right, "152" }, { Qt::Key_Left, "151" },
-        { Qt::Key_End, "250" },   { Qt::Key_Right, "250" }, { Qt::Key_Home, "50" },
+        { Qt::Key_Right, "151" },
+        { Qt::Key_Right, "152" },
+        { Qt::Key_Left, "151" },
+        { Qt::Key_End, "250" },
+        { Qt::Key_Right, "250" },
+        { Qt::Key_Home, "50" },
         { Qt::Key_Left, "50" },
     };
     for (const auto &[key, shown] : steps) {

@@ -27,12 +27,10 @@ protected:
         Application::installFontSubstitutions();
         auto &forms = FormRegistry::instance();
         forms.reset();
-        forms.registerForm("MainFRM", [log = mainLog] {
-            return new MainFRM(std::make_unique<RecordingSpeechEngine>(log));
-        });
-        forms.registerForm("QW", [log = quickLog] {
-            return new QW(std::make_unique<RecordingSpeechEngine>(log));
-        });
+        forms.registerForm("MainFRM",
+            [log = mainLog] { return new MainFRM(std::make_unique<RecordingSpeechEngine>(log)); });
+        forms.registerForm("QW",
+            [log = quickLog] { return new QW(std::make_unique<RecordingSpeechEngine>(log)); });
         forms.registerForm("MenuForm", [] { return new MenuForm; });
         forms.registerForm("Secret", [] { return new Form; });
         main = &forms.reach<MainFRM>();
@@ -65,9 +63,9 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return mainLog->speeds.size() > before; }, 2000));
     }
 
-    std::shared_ptr<RecordingSpeechEngine::Log> mainLog =
-        std::make_shared<RecordingSpeechEngine::Log>();
-    std::shared_ptr<RecordingSpeechEngine::Log> quickLog =
-        std::make_shared<RecordingSpeechEngine::Log>();
+    std::shared_ptr<RecordingSpeechEngine::Log> mainLog
+        = std::make_shared<RecordingSpeechEngine::Log>();
+    std::shared_ptr<RecordingSpeechEngine::Log> quickLog
+        = std::make_shared<RecordingSpeechEngine::Log>();
     MainFRM *main = nullptr;
 };

@@ -21,9 +21,12 @@ TEST_F(MainWindowFixture, MenuHoldsItsCommandsInOrderWithoutKeysOrMarks)
 {
     const QList<QAction *> actions = menuForm().MNUFile().actions();
     const std::pair<const char *, const char *> expected[] = {
-        { "MNUOptions", "Options" }, { "MNUQuickWindow", "Quick Window" },
-        { "MNUSecretPlace", "Secret Place" }, { "L1", "" },
-        { "MNUAbout", "About" }, { "MNUExit", "Exit" },
+        { "MNUOptions", "Options" },
+        { "MNUQuickWindow", "Quick Window" },
+        { "MNUSecretPlace", "Secret Place" },
+        { "L1", "" },
+        { "MNUAbout", "About" },
+        { "MNUExit", "Exit" },
     };
     ASSERT_EQ(actions.size(), std::size(expected));
     for (std::size_t i = 0; i < std::size(expected); ++i) {
@@ -71,9 +74,12 @@ TEST_F(MainWindowFixture, SecretPlaceOpensOnlyForTheExactAccessCode)
         bool opens;
     };
     const Row rows[] = {
-        { "zazoruroreziVAVE", false },  { "ZAZORUROREZIVAVE ", false },
-        { " ZAZORUROREZIVAVE", false }, { "ZAZORUROREZIVAV", false },
-        { "", false },                  { "ZAZORUROREZIVAVE", true },
+        { "zazoruroreziVAVE", false },
+        { "ZAZORUROREZIVAVE ", false },
+        { " ZAZORUROREZIVAVE", false },
+        { "ZAZORUROREZIVAV", false },
+        { "", false },
+        { "ZAZORUROREZIVAVE", true },
     };
     main->Show();
     for (const Row &row : rows) {
@@ -113,9 +119,8 @@ TEST_F(MainWindowFixture, QuickWindowTwiceShowsOneWindow)
 TEST_F(MainWindowFixture, AboutNamesTheProgramItsAuthorAndTheSpeechEngine)
 {
     QStringList boxes;
-    MessageBox::answerWith([&](const QString &prompt, const QString &title) {
-        boxes << title << prompt;
-    });
+    MessageBox::answerWith(
+        [&](const QString &prompt, const QString &title) { boxes << title << prompt; });
     command("MNUAbout")->trigger();
     ASSERT_EQ(boxes.size(), 2);
     EXPECT_EQ(boxes[0], "About Vocalo");
@@ -124,8 +129,10 @@ TEST_F(MainWindowFixture, AboutNamesTheProgramItsAuthorAndTheSpeechEngine)
         << qPrintable(boxes[1]);
 }
 
-TEST_F(MainWindowFixture, ExitEndsTheProcessAtOnceWithStatusZero)
+TEST_F(MainWindowFixture, ExitAndClosingTheStripEndTheProcessAtOnceWithStatusZero)
 {
     GTEST_FLAG_SET(death_test_style, "fast");
     EXPECT_EXIT(command("MNUExit")->trigger(), ::testing::ExitedWithCode(0), "");
+    main->Show();
+    EXPECT_EXIT(main->close(), ::testing::ExitedWithCode(0), "");
 }

@@ -65,7 +65,7 @@ protected:
             ? stripShownAtSample - audio::SampleRate / 2
             : 0;
         return { samples.begin() + static_cast<std::ptrdiff_t>(std::min(from, samples.size())),
-                 samples.end() };
+            samples.end() };
     }
 
     WindowGeometry stripGeometry() { return geometry(*strip).value_or(WindowGeometry {}); }
@@ -130,7 +130,7 @@ TEST_F(RunningVocalo, ShowsAFramelessStripAboveOtherWindowsAndGreets)
     EXPECT_EQ(run("xprop", { "-id", QString::number(*strip), "_NET_FRAME_EXTENTS" })
                   .output.section('=', 1)
                   .trimmed(),
-              "0, 0, 0, 0")
+        "0, 0, 0, 0")
         << "no border, no title bar";
     EXPECT_GT(secondsOfSound(greeting()), 1.0) << "the greeting is heard";
     screenshot(*strip, "vocalo-strip");
@@ -181,9 +181,9 @@ TEST_F(RunningVocalo, QuickWindowTwiceShowsOneWindow)
     ASSERT_TRUE(findWindow("Quick Window!"));
     choose(QuickWindow);
     QTest::qWait(300);
-    const QStringList shown =
-        run("xdotool", { "search", "--onlyvisible", "--name", "^Quick Window!$" })
-            .output.split('\n', Qt::SkipEmptyParts);
+    const QStringList shown
+        = run("xdotool", { "search", "--onlyvisible", "--name", "^Quick Window!$" })
+              .output.split('\n', Qt::SkipEmptyParts);
     EXPECT_EQ(shown.size(), 1);
 }
 
@@ -257,8 +257,8 @@ TEST_F(RunningVocalo, ExitEndsAtOnceWhileALongTextIsSpoken)
     const std::size_t pressed = recorder.samplesSoFar().size();
     const auto heardSincePressed = [&] {
         const std::vector<int16_t> samples = recorder.samplesSoFar();
-        return std::vector<int16_t>(samples.begin() + static_cast<std::ptrdiff_t>(pressed),
-                                    samples.end());
+        return std::vector<int16_t>(
+            samples.begin() + static_cast<std::ptrdiff_t>(pressed), samples.end());
     };
     ASSERT_TRUE(waitUntil([&] { return audio::isNonSilent(heardSincePressed()); }, 10000))
         << "the pasted text is spoken";
