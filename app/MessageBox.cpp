@@ -19,6 +19,8 @@ void show(const QString &prompt, const QString &title)
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, title, prompt, QMessageBox::Ok);
+    // The strip keeps itself above other windows; a box under it would hide its own button.
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
 }
 

@@ -194,6 +194,7 @@ TEST_F(RunningVocalo, AboutShowsItsBoxUntilItIsClosed)
     ASSERT_TRUE(box);
     QTest::qWait(300); // drawn in full
     screenshot(*box, "vocalo-about");
+    EXPECT_TRUE(hasNetWmState(*box, "_NET_WM_STATE_ABOVE")) << "not hidden under the strip";
     xdotool({ "key", "Return" });
     EXPECT_TRUE(waitUntil([&] { return !findWindow("About Vocalo", 0); }));
     EXPECT_TRUE(vocalo.running());
