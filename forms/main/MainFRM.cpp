@@ -269,6 +269,8 @@ void MainFRM::setTabOrder()
         = { m_data, m_okay, m_notOnTop, m_onTop, m_delEnterd, m_pitch, m_speed };
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
+    // The lowest tab index that takes the focus has it when the window first shows.
+    m_data->setFocus();
 }
 
 void MainFRM::load()

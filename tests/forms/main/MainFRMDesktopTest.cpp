@@ -120,6 +120,7 @@ TEST_F(StripOnTheDesktop, StripAndPanelAsDrawn)
     EXPECT_EQ(strip->height, 19);
     EXPECT_TRUE(hasNetWmState(id, "_NET_WM_STATE_ABOVE"));
     EXPECT_TRUE(windowTypes(id).contains("_NET_WM_WINDOW_TYPE_NORMAL"));
+    EXPECT_FALSE(hasNetWmState(id, "_NET_WM_STATE_SKIP_TASKBAR"));
     EXPECT_GT(secondsOfSound(greeting), 1.0) << "the greeting is heard";
     screenshot(id, "main-strip");
 

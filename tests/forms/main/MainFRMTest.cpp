@@ -260,6 +260,7 @@ TEST_F(MainWindowFixture, EveryControlHasAnAccessibleName)
 TEST_F(MainWindowFixture, LoadCollapsesKeepsAboveAndGreetsOnce)
 {
     EXPECT_EQ(mainLog->spoken, QStringList({ "Vocalo 1 Point O By. Quillon!" }));
+    EXPECT_EQ(main->focusWidget(), &main->Data());
     EXPECT_TRUE(main->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_EQ(main->twips().height(), MainFRM::CollapsedHeight);
 }
