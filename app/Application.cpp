@@ -4,6 +4,7 @@
 #include "MessageBox.h"
 
 #include <QFont>
+#include <QIcon>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +15,9 @@ Application::Application(int &argc, char **argv)
 {
     setApplicationName("Vocalo");
     setApplicationVersion("1.0");
-    setDesktopFileName("vocalo");
+    // Matches the installed desktop entry, so shells put the windows under its name and icon.
+    setDesktopFileName("org.vocalo.Vocalo");
+    setWindowIcon(programIcon());
     installFontSubstitutions();
 }
 
@@ -27,6 +30,14 @@ bool Application::notify(QObject *receiver, QEvent *event)
     } catch (...) {
         reportFatalError(QStringLiteral("Unexpected error"));
     }
+}
+
+QIcon Application::programIcon()
+{
+    QIcon icon;
+    for (int size : { 16, 22, 24, 32, 48, 64, 128, 256 })
+        icon.addFile(QStringLiteral(":/assets/icons/vocalo-%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 void Application::installFontSubstitutions()

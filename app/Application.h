@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QIcon>
 
 // The application object. An error that leaves an event handler is reported in a message box
 // and ends the process, as nothing in the system traps errors itself.
@@ -12,6 +13,9 @@ public:
     Application(int &argc, char **argv);
 
     bool notify(QObject *receiver, QEvent *event) override;
+
+    // The program icon in every size the resources hold.
+    static QIcon programIcon();
 
     // Maps the font names the windows ask for onto fonts a Debian desktop has.
     static void installFontSubstitutions();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "IntroFRM.h"
 
+#include "Application.h"
 #include "FormRegistry.h"
 #include "WindowTools.h"
 
@@ -13,14 +14,6 @@
 #include <QPainter>
 
 namespace {
-
-QIcon programIcon()
-{
-    QIcon icon;
-    for (int size : { 16, 22, 24, 32, 48, 64, 128, 256 })
-        icon.addFile(QStringLiteral(":/assets/icons/vocalo-%1.png").arg(size), QSize(size, size));
-    return icon;
-}
 
 QRect twipRect(int left, int top, int width, int height)
 {
@@ -38,7 +31,7 @@ IntroFRM::IntroFRM(std::unique_ptr<SpeechEngine> ds, QWidget *parent)
     , m_picture(QStringLiteral(":/assets/intro.png"))
 {
     setWindowTitle(QStringLiteral("Vocalo"));
-    setWindowIcon(programIcon());
+    setWindowIcon(Application::programIcon());
     setClientSizeTwips(ClientWidth, ClientHeight);
 
     m_ds->SetSpeed(StartingSpeed);
