@@ -32,7 +32,7 @@ struct FirstSound
 class FirstSoundOutput final : public AudioOutput
 {
 public:
-    explicit FirstSoundOutput(std::shared_ptr<FirstSound> state) : m_state(std::move(state)) {}
+    explicit FirstSoundOutput(std::shared_ptr<FirstSound> state) : m_state(std::move(state)) { }
     bool open() override { return true; }
     std::size_t writableSamples() override { return 1 << 20; }
     void write(const int16_t *samples, std::size_t count) override
@@ -60,8 +60,8 @@ private:
 void BM_SetSpeedUnchanged(benchmark::State &state)
 {
     auto sound = std::make_shared<FirstSound>();
-    std::unique_ptr<SpeechEngine> engine =
-        createSpeechEngine([sound] { return std::make_unique<FirstSoundOutput>(sound); });
+    std::unique_ptr<SpeechEngine> engine
+        = createSpeechEngine([sound] { return std::make_unique<FirstSoundOutput>(sound); });
     SpeechEngine *ds = engine.get();
     benchmark::DoNotOptimize(ds);
     for (auto _ : state) {
@@ -75,8 +75,8 @@ BENCHMARK(BM_SetSpeedUnchanged);
 void BM_SetSpeedChanging(benchmark::State &state)
 {
     auto sound = std::make_shared<FirstSound>();
-    std::unique_ptr<SpeechEngine> engine =
-        createSpeechEngine([sound] { return std::make_unique<FirstSoundOutput>(sound); });
+    std::unique_ptr<SpeechEngine> engine
+        = createSpeechEngine([sound] { return std::make_unique<FirstSoundOutput>(sound); });
     SpeechEngine *ds = engine.get();
     benchmark::DoNotOptimize(ds);
     int speed = 150;
@@ -92,8 +92,8 @@ BENCHMARK(BM_SetSpeedChanging);
 void BM_SpeakToFirstSound(benchmark::State &state)
 {
     auto sound = std::make_shared<FirstSound>();
-    std::unique_ptr<SpeechEngine> engine =
-        createSpeechEngine([sound] { return std::make_unique<FirstSoundOutput>(sound); });
+    std::unique_ptr<SpeechEngine> engine
+        = createSpeechEngine([sound] { return std::make_unique<FirstSoundOutput>(sound); });
     for (auto _ : state) {
         std::unique_lock lock(sound->mutex);
         sound->armed = true;
@@ -137,11 +137,11 @@ void BM_SynthesisRealTimeFactor(benchmark::State &state)
     for (auto _ : state) {
         CountingReceiver receiver;
         for (const QByteArray &sentence : sentences)
-            flitevoice::synthesize(sentence, {100.0, 1.0}, receiver);
+            flitevoice::synthesize(sentence, { 100.0, 1.0 }, receiver);
         samples += receiver.samples;
     }
-    state.counters["realtime_factor"] = benchmark::Counter(
-        double(samples) / flitevoice::SampleRate, benchmark::Counter::kIsRate);
+    state.counters["realtime_factor"]
+        = benchmark::Counter(double(samples) / flitevoice::SampleRate, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_SynthesisRealTimeFactor)->Unit(benchmark::kMillisecond);
 

@@ -69,7 +69,7 @@ public:
     {
         if (m_io)
             m_io->write(reinterpret_cast<const char *>(samples),
-                        static_cast<qint64>(count * sizeof(int16_t)));
+                static_cast<qint64>(count * sizeof(int16_t)));
     }
 
     bool failed() const override
@@ -77,8 +77,8 @@ public:
         if (!m_sink)
             return false;
         const QAudio::Error error = m_sink->error();
-        return error == QAudio::OpenError || error == QAudio::IOError
-               || error == QAudio::FatalError || m_sink->state() == QAudio::StoppedState;
+        return error == QAudio::OpenError || error == QAudio::IOError || error == QAudio::FatalError
+            || m_sink->state() == QAudio::StoppedState;
     }
 
 private:

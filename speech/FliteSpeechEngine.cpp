@@ -6,8 +6,8 @@
 #include "TextPreparation.h"
 
 #include <QAbstractEventDispatcher>
-#include <QObject>
 #include <QEventLoop>
+#include <QObject>
 #include <QTimer>
 
 #include <algorithm>
@@ -49,14 +49,14 @@ struct EngineState
     std::deque<Job> jobs;
     bool stopping = false;
 
-    std::atomic<bool> stop{false};
+    std::atomic<bool> stop { false };
     SampleQueue audio;
 
     // The audio thread's event loop, woken when audio arrives in an empty queue. Waking a
     // dispatcher allocates nothing and touches no object of the other thread.
     std::mutex wakeMutex;
     QAbstractEventDispatcher *audioLoop = nullptr;
-    std::atomic<bool> wakeRequested{false};
+    std::atomic<bool> wakeRequested { false };
 
     // Set last thing by the audio thread, so the engine can wait for it with a time limit.
     std::mutex audioThreadMutex;
@@ -66,13 +66,13 @@ struct EngineState
     void wakePlayer();
 };
 
-std::atomic<bool> g_reportedNoDevice{false};
+std::atomic<bool> g_reportedNoDevice { false };
 
 void reportNoDevice()
 {
     if (!g_reportedNoDevice.exchange(true))
         std::fputs("vocalo: no audio output; speech is silent until a sound device is available\n",
-                   stderr);
+            stderr);
 }
 
 // Lives on the instance's audio thread: moves samples from the queue into the output and picks
@@ -83,8 +83,7 @@ class AudioPlayer
 public:
     AudioPlayer(EngineState &state, AudioOutputFactory factory)
         : m_state(state), m_factory(std::move(factory)), m_scratch(flitevoice::SampleRate / 4)
-    {
-    }
+    { }
 
     void pump()
     {
@@ -200,10 +199,10 @@ class SentenceReceiver final : public flitevoice::SampleReceiver
 {
 public:
     SentenceReceiver(EngineState &state, bool startsText)
-        : m_state(state), m_startsText(startsText),
-          m_keepLeadIn(startsText ? TextLeadIn : SentenceLeadIn)
-    {
-    }
+        : m_state(state)
+        , m_startsText(startsText)
+        , m_keepLeadIn(startsText ? TextLeadIn : SentenceLeadIn)
+    { }
 
     bool receive(const int16_t *samples, std::size_t count) override
     {
@@ -216,8 +215,7 @@ public:
             m_leadIn.insert(m_leadIn.end(), samples, samples + i);
             if (m_leadIn.size() > m_keepLeadIn)
                 m_leadIn.erase(m_leadIn.begin(),
-                               m_leadIn.begin()
-                                   + static_cast<std::ptrdiff_t>(m_leadIn.size() - m_keepLeadIn));
+                    m_leadIn.begin() + static_cast<std::ptrdiff_t>(m_leadIn.size() - m_keepLeadIn));
             if (i == count)
                 return true;
             m_inLeadIn = false;
@@ -248,8 +246,8 @@ private:
 
 void speakJob(EngineState &state, const Job &job)
 {
-    const flitevoice::Prosody prosody{
-        static_cast<double>(job.pitch), flitevoice::WordsPerMinuteAtStretchOne / job.speed};
+    const flitevoice::Prosody prosody { static_cast<double>(job.pitch),
+        flitevoice::WordsPerMinuteAtStretchOne / job.speed };
     textprep::SentenceSplitter sentences(textprep::clean(job.text));
     QString sentence;
     bool first = true;
@@ -288,10 +286,10 @@ class FliteSpeechEngine::Impl
 {
 public:
     explicit Impl(AudioOutputFactory factory)
-        : m_state(std::make_shared<EngineState>()),
-          m_audioThread(runAudioLoop, m_state, std::move(factory)), m_worker(runWorker, m_state)
-    {
-    }
+        : m_state(std::make_shared<EngineState>())
+        , m_audioThread(runAudioLoop, m_state, std::move(factory))
+        , m_worker(runWorker, m_state)
+    { }
 
     ~Impl()
     {
@@ -311,8 +309,8 @@ public:
         bool ended = false;
         {
             std::unique_lock lock(m_state->audioThreadMutex);
-            ended = m_state->audioThreadEnded.wait_for(lock, 500ms,
-                                                       [&] { return m_state->audioThreadDone; });
+            ended = m_state->audioThreadEnded.wait_for(
+                lock, 500ms, [&] { return m_state->audioThreadDone; });
         }
         if (ended)
             m_audioThread.join();
@@ -337,8 +335,7 @@ private:
 
 FliteSpeechEngine::FliteSpeechEngine(AudioOutputFactory outputFactory)
     : m_impl(std::make_unique<Impl>(std::move(outputFactory)))
-{
-}
+{ }
 
 FliteSpeechEngine::~FliteSpeechEngine() = default;
 
@@ -346,7 +343,7 @@ void FliteSpeechEngine::Speak(const QString &text)
 {
     const int speed = std::clamp(m_speed.load(std::memory_order_relaxed), MinSpeed, MaxSpeed);
     const int pitch = std::clamp(m_pitch.load(std::memory_order_relaxed), MinPitch, MaxPitch);
-    m_impl->speak(Job{text, speed, pitch});
+    m_impl->speak(Job { text, speed, pitch });
 }
 
 void FliteSpeechEngine::SetSpeed(int wordsPerMinute)

@@ -37,6 +37,6 @@ private:
     std::unique_ptr<Impl> m_impl;
     // Written up to 4000 times a second by the main window's timer, almost always unchanged:
     // kept here, away from the queue's lock, and written only when the value differs.
-    std::atomic<int> m_speed{DefaultSpeed};
-    std::atomic<int> m_pitch{DefaultPitch};
+    std::atomic<int> m_speed { DefaultSpeed };
+    std::atomic<int> m_pitch { DefaultPitch };
 };

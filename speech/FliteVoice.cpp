@@ -55,8 +55,8 @@ struct StreamContext
     bool stopped;
 };
 
-int streamChunk(const cst_wave *wave, int start, int size, int /*last*/,
-                cst_audio_streaming_info *info)
+int streamChunk(
+    const cst_wave *wave, int start, int size, int /*last*/, cst_audio_streaming_info *info)
 {
     auto *context = static_cast<StreamContext *>(info->userdata);
     if (size <= 0)
@@ -64,10 +64,9 @@ int streamChunk(const cst_wave *wave, int start, int size, int /*last*/,
     // No C++ exception may unwind through Flite's C frames.
     try {
         if (context->receiver->receive(reinterpret_cast<const int16_t *>(wave->samples) + start,
-                                       static_cast<std::size_t>(size)))
+                static_cast<std::size_t>(size)))
             return CST_AUDIO_STREAM_CONT;
-    } catch (...) {
-    }
+    } catch (...) { }
     context->stopped = true;
     return CST_AUDIO_STREAM_STOP;
 }
@@ -96,14 +95,14 @@ Outcome synthesize(const QByteArray &sentence, Prosody prosody, SampleReceiver &
     if (!voice)
         return Outcome::Failed;
 
-    StreamContext context{&receiver, false};
+    StreamContext context { &receiver, false };
     cst_utterance *utterance = new_utterance();
     utt_set_input_text(utterance, sentence.constData());
     // The utterance's own features shadow the voice's; the shared voice is never written.
-    feat_set_float(utterance->features, "int_f0_target_mean",
-                   static_cast<float>(prosody.meanPitchHz));
-    feat_set_float(utterance->features, "duration_stretch",
-                   static_cast<float>(prosody.durationStretch));
+    feat_set_float(
+        utterance->features, "int_f0_target_mean", static_cast<float>(prosody.meanPitchHz));
+    feat_set_float(
+        utterance->features, "duration_stretch", static_cast<float>(prosody.durationStretch));
     cst_audio_streaming_info *info = new_audio_streaming_info();
     info->asc = streamChunk;
     info->userdata = &context;

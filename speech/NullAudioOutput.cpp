@@ -21,8 +21,8 @@ public:
     {
         if (!m_clock.isValid())
             return 0;
-        const auto played = static_cast<std::size_t>(m_clock.nsecsElapsed() / 1000
-                                                     * flitevoice::SampleRate / 1000000);
+        const auto played = static_cast<std::size_t>(
+            m_clock.nsecsElapsed() / 1000 * flitevoice::SampleRate / 1000000);
         // Idle time played silence: there is nothing to catch up on after a pause.
         m_written = std::max(m_written, played);
         return played + Headroom - m_written;

@@ -14,7 +14,7 @@ bool SampleQueue::push(const int16_t *samples, std::size_t count, bool startsTex
         auto &tail = m_chunks.back().samples;
         tail.insert(tail.end(), samples, samples + count);
     } else {
-        m_chunks.push_back(Chunk{std::vector<int16_t>(samples, samples + count), 0, startsText});
+        m_chunks.push_back(Chunk { std::vector<int16_t>(samples, samples + count), 0, startsText });
     }
     m_size += count;
     return wasEmpty;

@@ -46,7 +46,7 @@ QString clean(const QString &text)
     return out;
 }
 
-SentenceSplitter::SentenceSplitter(QString cleanedText) : m_text(std::move(cleanedText)) {}
+SentenceSplitter::SentenceSplitter(QString cleanedText) : m_text(std::move(cleanedText)) { }
 
 bool SentenceSplitter::next(QString &sentence)
 {

@@ -25,7 +25,7 @@ struct Collected
         // server that dies once; later outputs keep working.
         std::size_t failAfter = SIZE_MAX;
         // How long open() blocks, like a frozen sound server.
-        std::chrono::milliseconds openDelay{0};
+        std::chrono::milliseconds openDelay { 0 };
     };
 
     Options options;
@@ -53,7 +53,7 @@ struct Collected
 
     // Waits until something has played and then nothing more for `quiet`; false on time-out.
     bool waitUntilQuiet(std::chrono::milliseconds quiet = std::chrono::milliseconds(400),
-                        std::chrono::milliseconds timeout = std::chrono::seconds(30))
+        std::chrono::milliseconds timeout = std::chrono::seconds(30))
     {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         std::unique_lock lock(mutex);
@@ -67,7 +67,7 @@ struct Collected
         }
     }
 
-    template<class Predicate>
+    template <class Predicate>
     bool waitFor(Predicate predicate, std::chrono::milliseconds timeout = std::chrono::seconds(30))
     {
         std::unique_lock lock(mutex);
@@ -80,8 +80,7 @@ class CollectingAudioOutput final : public AudioOutput
 public:
     explicit CollectingAudioOutput(std::shared_ptr<Collected> collected)
         : m_collected(std::move(collected))
-    {
-    }
+    { }
 
     bool open() override
     {
@@ -122,8 +121,8 @@ private:
         const double rate = m_collected->options.samplesPerSecond;
         if (rate <= 0)
             return 1 << 20;
-        const double elapsed =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+        const double elapsed
+            = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
         const auto played = static_cast<std::size_t>(elapsed * rate);
         const std::size_t buffer = static_cast<std::size_t>(rate / 25); // 40 ms, like a device
         m_written = std::max(m_written, played);

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The engine heard through a collecting output: real Flite samples, no sound server.
+#include "FliteSpeechEngine.h"
 #include "AudioAnalysis.h"
 #include "CollectingAudioOutput.h"
-#include "FliteSpeechEngine.h"
 #include "SpeechEngineFactory.h"
 #include "SpeechListening.h"
 
@@ -39,8 +39,7 @@ TEST(FliteSpeechEngineTest, DescribesTheRealEngineAndVoice)
 }
 
 class PitchTest : public testing::TestWithParam<int>
-{
-};
+{ };
 
 TEST_P(PitchTest, MedianF0FollowsThePitch)
 {
@@ -80,7 +79,7 @@ TEST(SpeedTest, SpeaksAboutTheWordsPerMinuteAsked)
         "beyond the horizon. There is, according to legend, a boiling pot of gold at one end. "
         "People look, but no one ever finds it.");
     const double words = prose.split(u' ', Qt::SkipEmptyParts).size();
-    for (int speed : {100, 200}) {
+    for (int speed : { 100, 200 }) {
         const double seconds = audio::nonSilentSpan(listenTo(prose, speed, 100)).seconds();
         EXPECT_NEAR(words / seconds * 60.0, speed, speed * 0.12) << "speed " << speed;
     }
@@ -113,8 +112,7 @@ struct ClampRow
 };
 
 class ClampTest : public testing::TestWithParam<ClampRow>
-{
-};
+{ };
 
 TEST_P(ClampTest, OutOfRangeValuesSpeakAtTheNearestTheVoiceCanDo)
 {
@@ -126,13 +124,12 @@ TEST_P(ClampTest, OutOfRangeValuesSpeakAtTheNearestTheVoiceCanDo)
 
 constexpr int MinS = FliteSpeechEngine::MinSpeed, MaxS = FliteSpeechEngine::MaxSpeed;
 constexpr int MinP = FliteSpeechEngine::MinPitch, MaxP = FliteSpeechEngine::MaxPitch;
-INSTANTIATE_TEST_SUITE_P(
-    Rows, ClampTest,
-    testing::Values(ClampRow{"negative_speed", -5, 100, MinS, 100},
-                    ClampRow{"zero_speed", 0, 100, MinS, 100},
-                    ClampRow{"huge_speed", 32767, 100, MaxS, 100},
-                    ClampRow{"negative_pitch", 150, -32768, 150, MinP},
-                    ClampRow{"huge_pitch", 150, 100000, 150, MaxP}),
+INSTANTIATE_TEST_SUITE_P(Rows, ClampTest,
+    testing::Values(ClampRow { "negative_speed", -5, 100, MinS, 100 },
+        ClampRow { "zero_speed", 0, 100, MinS, 100 },
+        ClampRow { "huge_speed", 32767, 100, MaxS, 100 },
+        ClampRow { "negative_pitch", 150, -32768, 150, MinP },
+        ClampRow { "huge_pitch", 150, 100000, 150, MaxP }),
     [](const testing::TestParamInfo<ClampRow> &info) { return std::string(info.param.name); });
 
 TEST(QueueTest, TwoSpeaksInARowBothPlayInOrderInFull)
@@ -145,7 +142,7 @@ TEST(QueueTest, TwoSpeaksInARowBothPlayInOrderInFull)
     engine.Speak("And the second one.");
     ASSERT_TRUE(collected->waitUntilQuiet(300ms));
     EXPECT_EQ(collected->snapshot(),
-              concat(listenTo("First line.", 150, 120), listenTo("And the second one.", 150, 120)));
+        concat(listenTo("First line.", 150, 120), listenTo("And the second one.", 150, 120)));
 }
 
 TEST(QueueTest, ASpeakDuringSpeechIsNotCut)
@@ -159,8 +156,8 @@ TEST(QueueTest, ASpeakDuringSpeechIsNotCut)
     engine.Speak("Interrupting.");
     ASSERT_TRUE(collected->waitUntilQuiet(500ms));
     EXPECT_EQ(collected->snapshot(),
-              concat(listenTo(Sentence, 200, FliteSpeechEngine::DefaultPitch),
-                     listenTo("Interrupting.", 200, FliteSpeechEngine::DefaultPitch)));
+        concat(listenTo(Sentence, 200, FliteSpeechEngine::DefaultPitch),
+            listenTo("Interrupting.", 200, FliteSpeechEngine::DefaultPitch)));
 }
 
 TEST(QueueTest, AnEmptyTextIsSilenceAndDisturbsNothing)
@@ -171,8 +168,9 @@ TEST(QueueTest, AnEmptyTextIsSilenceAndDisturbsNothing)
     engine.Speak("");
     engine.Speak("After nothing.");
     ASSERT_TRUE(collected->waitUntilQuiet(300ms));
-    EXPECT_EQ(collected->snapshot(), listenTo("After nothing.", FliteSpeechEngine::DefaultSpeed,
-                                              FliteSpeechEngine::DefaultPitch));
+    EXPECT_EQ(collected->snapshot(),
+        listenTo(
+            "After nothing.", FliteSpeechEngine::DefaultSpeed, FliteSpeechEngine::DefaultPitch));
 }
 
 // Whatever looks like a command is read out or ignored, never obeyed: the text sounds as its
@@ -185,8 +183,7 @@ struct LiteralRow
 };
 
 class LiteralTextTest : public testing::TestWithParam<LiteralRow>
-{
-};
+{ };
 
 TEST_P(LiteralTextTest, IsSpokenLiterallyAndLeavesTheNextTextAlone)
 {
@@ -205,16 +202,16 @@ TEST_P(LiteralTextTest, IsSpokenLiterallyAndLeavesTheNextTextAlone)
     EXPECT_NEAR(audio::medianF0(heard), 110, 11);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, LiteralTextTest,
-    testing::Values(
-        LiteralRow{"ssml_pitch", "<pitch absmiddle=\"10\"> Hello", "<pitch absmiddle=\"10\"> Hello"},
-        LiteralRow{"ssml_speak", "<speak><prosody rate=\"x-slow\">slow</prosody></speak>",
-                   "<speak><prosody rate=\"x-slow\">slow</prosody></speak>"},
-        LiteralRow{"embedded_command", "\\Pit=300\\ \\Spd=10\\ words", "\\Pit=300\\ \\Spd=10\\ words"},
-        LiteralRow{"control_bytes", QString::fromLatin1("\x01Hello\x1b[31m\x07 there\x7f."),
-                   " Hello [31m  there ."},
-        LiteralRow{"newlines_and_tabs", "Line one\nline\ttwo\r\n", "Line one line two"}),
+INSTANTIATE_TEST_SUITE_P(Rows, LiteralTextTest,
+    testing::Values(LiteralRow { "ssml_pitch", "<pitch absmiddle=\"10\"> Hello",
+                        "<pitch absmiddle=\"10\"> Hello" },
+        LiteralRow { "ssml_speak", "<speak><prosody rate=\"x-slow\">slow</prosody></speak>",
+            "<speak><prosody rate=\"x-slow\">slow</prosody></speak>" },
+        LiteralRow {
+            "embedded_command", "\\Pit=300\\ \\Spd=10\\ words", "\\Pit=300\\ \\Spd=10\\ words" },
+        LiteralRow { "control_bytes", QString::fromLatin1("\x01Hello\x1b[31m\x07 there\x7f."),
+            " Hello [31m  there ." },
+        LiteralRow { "newlines_and_tabs", "Line one\nline\ttwo\r\n", "Line one line two" }),
     [](const testing::TestParamInfo<LiteralRow> &info) { return std::string(info.param.name); });
 
 // Random bytes decoded as UTF-8 and random code points: no crash, and the engine still speaks the
@@ -241,7 +238,7 @@ TEST(LiteralTextTest, SurvivesArbitraryInput)
     ASSERT_TRUE(collected->waitUntilQuiet(300ms));
     const auto heard = collected->snapshot();
     EXPECT_EQ(std::vector<int16_t>(heard.begin() + std::ptrdiff_t(before), heard.end()),
-              listenTo(Sentence, FliteSpeechEngine::DefaultSpeed, FliteSpeechEngine::DefaultPitch));
+        listenTo(Sentence, FliteSpeechEngine::DefaultSpeed, FliteSpeechEngine::DefaultPitch));
 }
 
 long residentKilobytes()
@@ -262,8 +259,7 @@ struct LongTextRow
 };
 
 class LongTextTest : public testing::TestWithParam<LongTextRow>
-{
-};
+{ };
 
 // Played in real time, as a device would: speech starts while the rest waits unsynthesised. Fully
 // synthesised, a megabyte of text is gigabytes of audio.
@@ -290,11 +286,9 @@ QString megabyteOfProse()
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, LongTextTest,
-                         testing::Values(LongTextRow{"megabyte_of_prose", megabyteOfProse()},
-                                         LongTextRow{"one_huge_token", QString(100000, u'k')}),
-                         [](const testing::TestParamInfo<LongTextRow> &info) {
-                             return std::string(info.param.name);
-                         });
+    testing::Values(LongTextRow { "megabyte_of_prose", megabyteOfProse() },
+        LongTextRow { "one_huge_token", QString(100000, u'k') }),
+    [](const testing::TestParamInfo<LongTextRow> &info) { return std::string(info.param.name); });
 
 TEST(LifetimeTest, DestroyingAnInstanceMidSpeechStopsIt)
 {
@@ -357,25 +351,26 @@ TEST(DeviceTest, AfterTheDeviceDiesMidLineTheNextTextIsHeard)
     EXPECT_EQ(collected->openCount(), 2);
     testing::internal::GetCapturedStderr();
     const auto heard = collected->snapshot();
-    const auto first = listenTo(Sentence, FliteSpeechEngine::DefaultSpeed,
-                                FliteSpeechEngine::DefaultPitch);
-    const auto next = listenTo("Still here.", FliteSpeechEngine::DefaultSpeed,
-                               FliteSpeechEngine::DefaultPitch);
+    const auto first
+        = listenTo(Sentence, FliteSpeechEngine::DefaultSpeed, FliteSpeechEngine::DefaultPitch);
+    const auto next
+        = listenTo("Still here.", FliteSpeechEngine::DefaultSpeed, FliteSpeechEngine::DefaultPitch);
     ASSERT_GE(heard.size(), 4000u);
     // The first 4000 samples of the first text, then nothing of it until the device came back.
     EXPECT_EQ(std::vector<int16_t>(heard.begin(), heard.begin() + 4000),
-              std::vector<int16_t>(first.begin(), first.begin() + 4000));
+        std::vector<int16_t>(first.begin(), first.begin() + 4000));
     EXPECT_EQ(std::vector<int16_t>(heard.begin() + 4000, heard.end()), next);
 }
 
 // Three instances at once, as the three talking windows may be: each hears exactly what it would
-// have heard alone. Under ThreadSanitizer this also checks that Flite is only entered under its lock.
+// have heard alone. Under ThreadSanitizer this also checks that Flite is only entered under its
+// lock.
 TEST(ConcurrencyTest, ThreeInstancesSpeakAtOnceIndependently)
 {
-    const std::array<int, 3> pitches{70, 140, 280};
-    const std::array<QString, 3> texts{QStringLiteral("Intro window speaking. Hello."),
-                                       QStringLiteral("Main window here, with a line."),
-                                       QStringLiteral("Quick phrase number three.")};
+    const std::array<int, 3> pitches { 70, 140, 280 };
+    const std::array<QString, 3> texts { QStringLiteral("Intro window speaking. Hello."),
+        QStringLiteral("Main window here, with a line."),
+        QStringLiteral("Quick phrase number three.") };
     std::array<std::shared_ptr<Collected>, 3> collected;
     std::array<std::unique_ptr<FliteSpeechEngine>, 3> engines;
     for (int i = 0; i < 3; ++i) {
@@ -393,7 +388,8 @@ TEST(ConcurrencyTest, ThreeInstancesSpeakAtOnceIndependently)
         ASSERT_TRUE(collected[i]->waitUntilQuiet(500ms, 60s));
     for (int i = 0; i < 3; ++i) {
         const auto alone = listenTo(texts[i], 180, pitches[i]);
-        EXPECT_EQ(collected[i]->snapshot(), concat(concat(alone, alone), alone)) << "instance " << i;
+        EXPECT_EQ(collected[i]->snapshot(), concat(concat(alone, alone), alone))
+            << "instance " << i;
     }
 }
 

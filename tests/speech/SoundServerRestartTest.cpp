@@ -19,7 +19,7 @@ const char *SinkName = "vocalo_restart_sink";
 class OwnSoundServer
 {
 public:
-    explicit OwnSoundServer(const QString &dir) : m_socket(dir + "/native") {}
+    explicit OwnSoundServer(const QString &dir) : m_socket(dir + "/native") { }
     ~OwnSoundServer() { stop(); }
 
     QString address() const { return "unix:" + m_socket; }
@@ -28,16 +28,17 @@ public:
     {
         m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_server.start("pulseaudio",
-                       {"--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "-n",
-                        "--disable-shm=yes", "--disallow-exit", "--log-level=error",
-                        "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + m_socket,
-                        "-L", QString("module-null-sink sink_name=%1 rate=16000 channels=1")
-                                  .arg(SinkName),
-                        "-L", "module-always-sink"});
+            { "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "-n",
+                "--disable-shm=yes", "--disallow-exit", "--log-level=error", "-L",
+                "module-native-protocol-unix auth-anonymous=1 socket=" + m_socket, "-L",
+                QString("module-null-sink sink_name=%1 rate=16000 channels=1").arg(SinkName), "-L",
+                "module-always-sink" });
         if (!m_server.waitForStarted())
             return false;
         return QTest::qWaitFor(
-            [&] { return desktop::run("pactl", {"set-default-sink", SinkName}).exitCode == 0; },
+            [&] {
+                return desktop::run("pactl", { "set-default-sink", SinkName }).exitCode == 0;
+            },
             10000);
     }
 
@@ -67,9 +68,10 @@ TEST(SoundServerRestartTest, TheNextTextIsHeardOnceTheServerIsBack)
     {
         desktop::MonitorRecorder recorder;
         recorder.start();
-        engine->Speak("This line is cut short when the sound server goes away in the middle of it.");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return audio::isNonSilent(recorder.samplesSoFar()); },
-                                    10000));
+        engine->Speak(
+            "This line is cut short when the sound server goes away in the middle of it.");
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return audio::isNonSilent(recorder.samplesSoFar()); }, 10000));
         server.stop();
         recorder.stop();
     }
@@ -79,8 +81,8 @@ TEST(SoundServerRestartTest, TheNextTextIsHeardOnceTheServerIsBack)
     desktop::MonitorRecorder recorder;
     recorder.start();
     engine->Speak("Back again.");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return audio::isNonSilent(recorder.samplesSoFar()); },
-                                20000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return audio::isNonSilent(recorder.samplesSoFar()); }, 20000));
     recorder.stop();
 }
 

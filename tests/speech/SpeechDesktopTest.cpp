@@ -47,8 +47,7 @@ std::vector<int16_t> speakAndRecord(const QString &text, int speed, int pitch)
 }
 
 class DesktopPitchTest : public testing::TestWithParam<int>
-{
-};
+{ };
 
 TEST_P(DesktopPitchTest, MedianF0FollowsThePitch)
 {
@@ -112,13 +111,13 @@ TEST(DesktopSpeechTest, ThreeInstancesSoundTogether)
     auto a = createSpeechEngine();
     auto b = createSpeechEngine();
     auto c = createSpeechEngine();
-    for (auto *e : {a.get(), b.get(), c.get()})
+    for (auto *e : { a.get(), b.get(), c.get() })
         e->SetSpeed(150);
     a->SetPitch(80);
     b->SetPitch(160);
     c->SetPitch(320);
     const auto heard = record([&] {
-        for (auto *e : {a.get(), b.get(), c.get()})
+        for (auto *e : { a.get(), b.get(), c.get() })
             e->Speak(Sentence);
     });
     // Played one after the other they would take three times as long.

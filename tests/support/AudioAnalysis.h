@@ -25,8 +25,7 @@ struct SoundSpan
 };
 
 // From the first to the last sample whose magnitude exceeds the threshold.
-SoundSpan nonSilentSpan(std::span<const int16_t> samples,
-                        int threshold = DefaultSilenceThreshold);
+SoundSpan nonSilentSpan(std::span<const int16_t> samples, int threshold = DefaultSilenceThreshold);
 bool isNonSilent(std::span<const int16_t> samples, int threshold = DefaultSilenceThreshold);
 
 // The median fundamental frequency over voiced frames, by normalised autocorrelation searched
