@@ -10,8 +10,7 @@
 #include <cstdlib>
 #include <exception>
 
-Application::Application(int &argc, char **argv)
-    : QApplication(argc, argv)
+Application::Application(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName("Vocalo");
     setApplicationVersion("1.0");

@@ -2,8 +2,7 @@
 #include "Form.h"
 
 Form::Form(QWidget *parent, Qt::WindowFlags flags)
-    : QWidget(parent, flags | Qt::Window)
-    , m_twips(new TwipWindow(this))
+    : QWidget(parent, flags | Qt::Window), m_twips(new TwipWindow(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
 }

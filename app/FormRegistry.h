@@ -29,7 +29,9 @@ public:
     template <typename T>
     T &reach()
     {
-        auto *form = qobject_cast<T *>(&reach(QString::fromLatin1(T::staticMetaObject.className())));
+        // Made once: the main window's timer reaches the phrase board a thousand times a second.
+        static const QString name = QString::fromLatin1(T::staticMetaObject.className());
+        auto *form = qobject_cast<T *>(&reach(name));
         if (!form)
             throw std::logic_error("form registered under the wrong class");
         return *form;

@@ -18,9 +18,8 @@ namespace {
 
 xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
 {
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, false, static_cast<uint16_t>(strlen(name)), name),
-        nullptr);
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection,
+        xcb_intern_atom(connection, false, static_cast<uint16_t>(strlen(name)), name), nullptr);
     const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     free(reply);
     return atom;
@@ -53,8 +52,8 @@ bool startX11WindowManagerMove(QWidget &window, QPoint pressPos)
     xcb_ungrab_pointer(connection, XCB_CURRENT_TIME);
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     xcb_send_event(connection, false, screen->root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char *>(&message));
+        XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+        reinterpret_cast<const char *>(&message));
     xcb_flush(connection);
     return true;
 }
@@ -74,9 +73,7 @@ class DragMoveSession : public QObject
 {
 public:
     explicit DragMoveSession(TwipWindow &window)
-        : m_window(&window)
-        , m_pressPos(QCursor::pos())
-        , m_windowStart(window.widget()->pos())
+        : m_window(&window), m_pressPos(QCursor::pos()), m_windowStart(window.widget()->pos())
     {
         QCoreApplication::instance()->installEventFilter(this);
     }

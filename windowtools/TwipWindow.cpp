@@ -6,7 +6,6 @@
 #include <QMoveEvent>
 #include <QScreen>
 
-
 namespace {
 // Move events the window system sends soon after one of our own moves may still describe an
 // older position; only later ones (the user dragged the window) say where the window is now.
@@ -14,9 +13,7 @@ constexpr qint64 OwnMoveSettleMs = 500;
 }
 
 TwipWindow::TwipWindow(QWidget *window)
-    : QObject(window)
-    , m_window(window)
-    , m_top(toTwips(window->y()))
+    : QObject(window), m_window(window), m_top(toTwips(window->y()))
 {
     window->installEventFilter(this);
 }
@@ -69,8 +66,8 @@ void TwipWindow::centreOnScreen()
 bool TwipWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_window && event->type() == QEvent::Move && event->spontaneous()) {
-        const bool settled = !m_sinceOwnMove.isValid()
-            || m_sinceOwnMove.elapsed() > OwnMoveSettleMs;
+        const bool settled
+            = !m_sinceOwnMove.isValid() || m_sinceOwnMove.elapsed() > OwnMoveSettleMs;
         if (settled)
             m_top = toTwips(static_cast<QMoveEvent *>(event)->pos().y());
     }

@@ -25,7 +25,10 @@ public:
             return 1000000;
         return static_cast<int>(pixels < 0 ? pixels - 0.5 : pixels + 0.5);
     }
-    static constexpr float toTwips(int pixels) { return static_cast<float>(pixels * TwipsPerPixel); }
+    static constexpr float toTwips(int pixels)
+    {
+        return static_cast<float>(pixels * TwipsPerPixel);
+    }
 
     explicit TwipWindow(QWidget *window);
 

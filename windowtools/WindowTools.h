@@ -19,7 +19,7 @@ void processPendingEvents();
 // running the event loop all the while. So the wait lies between seconds - 0.5 and
 // seconds + 0.5. The elapsed time is measured on a steady clock, so midnight does not matter.
 void Pause(int &seconds, const Clock &clock = Clock::system(),
-           const EventLoopPass &pass = processPendingEvents);
+    const EventLoopPass &pass = processPendingEvents);
 
 // Raise the window into, or take it out of, the keep-above band without moving it. A hidden
 // window stays hidden and gets the new band when it is shown.
@@ -32,10 +32,10 @@ void BeginDragMove(TwipWindow &window);
 
 // Down in 300-twip steps until Top is greater than 7200; always at least one step.
 void SlideDown(TwipWindow &window, FramePacer &&pacer = FramePacer(),
-               const EventLoopPass &pass = processPendingEvents);
+    const EventLoopPass &pass = processPendingEvents);
 // Up in 300-twip steps until Top is less than minus the window's width; at least one step.
 void SlideUpOut(TwipWindow &window, FramePacer &&pacer = FramePacer(),
-                const EventLoopPass &pass = processPendingEvents);
+    const EventLoopPass &pass = processPendingEvents);
 
 // floor(top) + delta as the window arithmetic computes it, in single precision through its
 // seven-digit decimal text. Throws std::overflow_error when the result is not a finite number.

@@ -20,13 +20,12 @@ void throwFromAClickHandler()
         std::fprintf(stderr, "box [%s] [%s]\n", qPrintable(title), qPrintable(prompt));
     });
     QPushButton button;
-    QObject::connect(&button, &QPushButton::clicked,
-                     [] { throw std::overflow_error("Overflow"); });
+    QObject::connect(&button, &QPushButton::clicked, [] { throw std::overflow_error("Overflow"); });
     // Delivered through the application object, as the event loop would.
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
+        Qt::LeftButton, Qt::NoModifier);
     QMouseEvent release(QEvent::MouseButtonRelease, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
+        Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&button, &press);
     QCoreApplication::sendEvent(&button, &release);
     std::fprintf(stderr, "handler error was swallowed\n");
@@ -35,8 +34,8 @@ void throwFromAClickHandler()
 
 TEST(FatalError, AnErrorLeavingAHandlerIsReportedAndEndsTheProcess)
 {
-    ASSERT_EXIT(throwFromAClickHandler(), ::testing::ExitedWithCode(1),
-                R"(box \[Vocalo\] \[Overflow\])");
+    ASSERT_EXIT(
+        throwFromAClickHandler(), ::testing::ExitedWithCode(1), R"(box \[Vocalo\] \[Overflow\])");
 }
 
 } // namespace

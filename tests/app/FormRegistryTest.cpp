@@ -13,10 +13,8 @@ class CountingForm : public Form
     Q_OBJECT
 public:
     explicit CountingForm(int &loads, QString reachDuringLoad = {})
-        : m_loads(loads)
-        , m_reachDuringLoad(std::move(reachDuringLoad))
-    {
-    }
+        : m_loads(loads), m_reachDuringLoad(std::move(reachDuringLoad))
+    { }
     void load() override
     {
         ++m_loads;

@@ -134,11 +134,12 @@ void MonitorRecorder::start()
     const QString sink = qEnvironmentVariable("VOCALO_TEST_SINK", "vocalo_test_sink");
     const QStringList format = { "--raw", "--format=s16le", "--rate=16000", "--channels=1" };
     m_keepAlive.setStandardInputFile("/dev/zero");
-    m_keepAlive.start("pacat", QStringList { "--playback", "--device=" + sink,
-                                             "--client-name=vocalo-keep-alive" }
-                                   + format);
-    m_recorder.start("parec", QStringList { "--device=" + sink + ".monitor", "--latency-msec=20" }
-                                  + format + QStringList { m_file });
+    m_keepAlive.start("pacat",
+        QStringList { "--playback", "--device=" + sink, "--client-name=vocalo-keep-alive" }
+            + format);
+    m_recorder.start("parec",
+        QStringList { "--device=" + sink + ".monitor", "--latency-msec=20" } + format
+            + QStringList { m_file });
     m_keepAlive.waitForStarted();
     m_recorder.waitForStarted();
     // parec only writes once the stream is connected; wait for the first bytes.

@@ -24,8 +24,7 @@ public:
 
     explicit RecordingSpeechEngine(std::shared_ptr<Log> log = std::make_shared<Log>())
         : m_log(std::move(log))
-    {
-    }
+    { }
 
     void Speak(const QString &text) override { m_log->spoken << text; }
     void SetSpeed(int wordsPerMinute) override

@@ -13,11 +13,7 @@ namespace {
 class FakeClock : public Clock
 {
 public:
-    FakeClock(double wallStart, double tick)
-        : m_wallStart(wallStart)
-        , m_tick(tick)
-    {
-    }
+    FakeClock(double wallStart, double tick) : m_wallStart(wallStart), m_tick(tick) { }
     double secondsSinceMidnight() const override
     {
         return std::fmod(m_wallStart + m_steady - SteadyStart, 86400.0);
@@ -51,8 +47,7 @@ struct PauseCase
 };
 
 class PauseWaits : public ::testing::TestWithParam<PauseCase>
-{
-};
+{ };
 
 TEST_P(PauseWaits, FromTheRoundedStartingSecond)
 {
@@ -64,21 +59,20 @@ TEST_P(PauseWaits, FromTheRoundedStartingSecond)
     EXPECT_EQ(seconds, c.seconds) << "the argument is not changed";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rounding, PauseWaits,
+INSTANTIATE_TEST_SUITE_P(Rounding, PauseWaits,
     ::testing::Values(PauseCase { 10.4, 2, 1.6 }, // starts at 10, ends at 12
-                      PauseCase { 10.6, 2, 2.4 }, // starts at 11, ends at 13
-                      PauseCase { 10.5, 2, 1.5 }, // half to even: 10
-                      PauseCase { 11.5, 2, 2.5 }, // half to even: 12
-                      PauseCase { 10.6, 0, 0.4 }, // rounded up: waits for the start itself
-                      PauseCase { 86399.2, 2, 1.8 }, // starts just before midnight
-                      PauseCase { 86399.7, 2, 2.3 }, // rounds to midnight itself
-                      PauseCase { 86398.0, 5, 5.0 })); // ends after midnight
+        PauseCase { 10.6, 2, 2.4 },               // starts at 11, ends at 13
+        PauseCase { 10.5, 2, 1.5 },               // half to even: 10
+        PauseCase { 11.5, 2, 2.5 },               // half to even: 12
+        PauseCase { 10.6, 0, 0.4 },               // rounded up: waits for the start itself
+        PauseCase { 86399.2, 2, 1.8 },            // starts just before midnight
+        PauseCase { 86399.7, 2, 2.3 },            // rounds to midnight itself
+        PauseCase { 86398.0, 5, 5.0 }));          // ends after midnight
 
 TEST(Pause, RunsNoEventLoopPassWhenAlreadyDue)
 {
-    for (const auto &[clockAtStart, seconds] : { std::pair { 10.4, 0 }, std::pair { 10.0, 0 },
-                                                std::pair { 10.4, -3 } }) {
+    for (const auto &[clockAtStart, seconds] :
+        { std::pair { 10.4, 0 }, std::pair { 10.0, 0 }, std::pair { 10.4, -3 } }) {
         FakeClock clock(clockAtStart, 0.01);
         int s = seconds;
         WindowTools::Pause(s, clock, clock.pass());

@@ -13,10 +13,7 @@ namespace {
 class RecordingPacer : public FramePacer
 {
 public:
-    explicit RecordingPacer(int &waits)
-        : m_waits(waits)
-    {
-    }
+    explicit RecordingPacer(int &waits) : m_waits(waits) { }
     void start() override { }
     void waitForNextFrame() override { ++m_waits; }
 
@@ -35,7 +32,7 @@ class Slides : public ::testing::Test
 {
 protected:
     SlideRun run(void (*slide)(TwipWindow &, FramePacer &&, const WindowTools::EventLoopPass &),
-                 int widthPx, int heightPx, float top)
+        int widthPx, int heightPx, float top)
     {
         QWidget widget;
         widget.resize(widthPx, heightPx);
@@ -104,7 +101,7 @@ TEST_F(Slides, OverflowingTopRaisesAnError)
     TwipWindow window(&widget);
     window.setTop(INFINITY);
     int waits = 0;
-    EXPECT_THROW(WindowTools::SlideDown(window, RecordingPacer(waits), [] { }), std::overflow_error);
+    EXPECT_THROW(WindowTools::SlideDown(window, RecordingPacer(waits), [] {}), std::overflow_error);
 }
 
 } // namespace

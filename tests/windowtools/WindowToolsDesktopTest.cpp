@@ -24,8 +24,7 @@ namespace {
 class UnmapCounter : public QAbstractNativeEventFilter
 {
 public:
-    explicit UnmapCounter(WindowId window)
-        : m_window(window)
+    explicit UnmapCounter(WindowId window) : m_window(window)
     {
         qApp->installNativeEventFilter(this);
     }
@@ -52,9 +51,7 @@ private:
 class DraggableWindow : public QWidget
 {
 public:
-    DraggableWindow()
-        : QWidget(nullptr, Qt::FramelessWindowHint)
-        , twips(this)
+    DraggableWindow() : QWidget(nullptr, Qt::FramelessWindowHint), twips(this)
     {
         resize(200, 80);
         setStyleSheet("background: #3366aa");
@@ -132,11 +129,7 @@ TEST(Slide, MovesTheXWindowThroughItsStepsOneFrameApart)
     class WatchingPacer : public FramePacer
     {
     public:
-        WatchingPacer(WindowId id, std::set<int> &seen)
-            : m_id(id)
-            , m_seen(seen)
-        {
-        }
+        WatchingPacer(WindowId id, std::set<int> &seen) : m_id(id), m_seen(seen) { }
         void waitForNextFrame() override
         {
             FramePacer::waitForNextFrame();
@@ -196,7 +189,7 @@ TEST_F(Dragging, ADragMovesTheWindowByThePointersDelta)
     step({ "mousedown", "1" });
     for (int i = 1; i <= 6; ++i)
         step({ "mousemove", QString::number(start.x + 100 + 10 * i),
-               QString::number(start.y + 40 + 5 * i) });
+            QString::number(start.y + 40 + 5 * i) });
     step({ "mouseup", "1" });
     ASSERT_TRUE(waitUntil([&] { return geometry(widget.winId())->x == start.x + 60; }, 3000))
         << "window at " << geometry(widget.winId())->x;
