@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Desktop.h"
+#include "UnmapCounter.h"
 #include "WindowTools.h"
 
-#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
@@ -10,7 +10,6 @@
 #include <QWidget>
 
 #include <gtest/gtest.h>
-#include <xcb/xcb.h>
 
 #include <memory>
 #include <set>
@@ -18,34 +17,6 @@
 using namespace desktop;
 
 namespace {
-
-// Counts the X server's UnmapNotify events for one window: a window that is hidden and shown
-// again to change its stacking band would flicker.
-class UnmapCounter : public QAbstractNativeEventFilter
-{
-public:
-    explicit UnmapCounter(WindowId window) : m_window(window)
-    {
-        qApp->installNativeEventFilter(this);
-    }
-    ~UnmapCounter() override { qApp->removeNativeEventFilter(this); }
-    int count() const { return m_count; }
-
-    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
-    {
-        if (type != "xcb_generic_event_t")
-            return false;
-        auto *event = static_cast<xcb_generic_event_t *>(message);
-        if ((event->response_type & 0x7f) == XCB_UNMAP_NOTIFY
-            && reinterpret_cast<xcb_unmap_notify_event_t *>(event)->window == m_window)
-            ++m_count;
-        return false;
-    }
-
-private:
-    WindowId m_window;
-    int m_count = 0;
-};
 
 // A frameless window that starts a drag on every mouse press, as the strip's surface does.
 class DraggableWindow : public QWidget

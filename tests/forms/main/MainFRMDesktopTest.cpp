@@ -4,49 +4,19 @@
 #include "Listening.h"
 #include "MainWindowFixture.h"
 #include "SpeechEngineFactory.h"
+#include "UnmapCounter.h"
 
-#include <QAbstractNativeEventFilter>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollBar>
 
-#include <xcb/xcb.h>
-
 #include <cstdio>
 
 using namespace desktop;
 
 namespace {
-
-// Counts the X server's UnmapNotify events for one window: a window hidden and shown again to
-// change its stacking band would flicker.
-class UnmapCounter : public QAbstractNativeEventFilter
-{
-public:
-    explicit UnmapCounter(WindowId window) : m_window(window)
-    {
-        qApp->installNativeEventFilter(this);
-    }
-    ~UnmapCounter() override { qApp->removeNativeEventFilter(this); }
-    int count() const { return m_count; }
-
-    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
-    {
-        if (type != "xcb_generic_event_t")
-            return false;
-        auto *event = static_cast<xcb_generic_event_t *>(message);
-        if ((event->response_type & 0x7f) == XCB_UNMAP_NOTIFY
-            && reinterpret_cast<xcb_unmap_notify_event_t *>(event)->window == m_window)
-            ++m_count;
-        return false;
-    }
-
-private:
-    WindowId m_window;
-    int m_count = 0;
-};
 
 // The strip with the real speech engine; the phrase board only records.
 class StripOnTheDesktop : public MainWindowFixture
