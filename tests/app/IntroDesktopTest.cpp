@@ -20,6 +20,14 @@ using namespace desktop;
 
 namespace {
 
+// The splash must be on screen within 200 ms of the start. A sanitizer build starts about
+// twice as slowly (89 ms against 50 ms here), so it gets twice the time.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr qint64 MappedWithinMs = 400;
+#else
+constexpr qint64 MappedWithinMs = 200;
+#endif
+
 const QString IntroTitle = QStringLiteral("Vocalo");
 const QString StripTitle = QStringLiteral("Vocalo 1.0");
 constexpr int IntroWidth = 6090 / 15;
@@ -161,7 +169,7 @@ TEST_F(IntroDesktopTest, OpensWithTheSplashSlidingOffAndDownThenTheStrip)
     RecordProperty("splash_mapped_ms", static_cast<int>(seen.mappedMs));
     std::printf(
         "splash mapped %lld ms after the process started\n", static_cast<long long>(seen.mappedMs));
-    EXPECT_LT(seen.mappedMs, 200) << "the splash must be on screen at once";
+    EXPECT_LT(seen.mappedMs, MappedWithinMs) << "the splash must be on screen at once";
     EXPECT_EQ(seen.first.width, IntroWidth);
     EXPECT_EQ(seen.first.height, IntroHeight);
     EXPECT_NEAR(seen.first.x, (1280 - IntroWidth) / 2, 1);
