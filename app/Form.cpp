@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Form.h"
 
+#include "X11.h"
+
+#include <QShowEvent>
+
 Form::Form(QWidget *parent, Qt::WindowFlags flags)
     : QWidget(parent, flags | Qt::Window), m_twips(new TwipWindow(this))
 {
@@ -20,6 +24,14 @@ void Form::Show()
 void Form::Hide()
 {
     hide();
+}
+
+void Form::showEvent(QShowEvent *event)
+{
+    // A spontaneous show is the window manager's own (a restore), and the window keeps its state.
+    if (!m_listedInTaskBar && !event->spontaneous())
+        X11::keepOutOfTaskBar(*this);
+    QWidget::showEvent(event);
 }
 
 void Form::setClientSizeTwips(int width, int height)

@@ -25,7 +25,12 @@ public:
 protected:
     // Gives the form its client size in twips and centres it on the screen.
     void setClientSizeTwips(int width, int height);
+    // A window not listed in the task bar says so to the window manager each time it shows.
+    void setListedInTaskBar(bool listed) { m_listedInTaskBar = listed; }
+
+    void showEvent(QShowEvent *event) override;
 
 private:
     TwipWindow *m_twips;
+    bool m_listedInTaskBar = true;
 };

@@ -30,6 +30,7 @@ IntroFRM::IntroFRM(std::unique_ptr<SpeechEngine> ds, QWidget *parent)
     , m_ds(std::move(ds))
     , m_picture(QStringLiteral(":/assets/intro.png"))
 {
+    setListedInTaskBar(false);
     setWindowTitle(QStringLiteral("Vocalo"));
     setWindowIcon(Application::programIcon());
     setClientSizeTwips(ClientWidth, ClientHeight);

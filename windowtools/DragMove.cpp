@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowTools.h"
+#include "X11.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -8,33 +9,18 @@
 #include <QPointer>
 #include <QWindow>
 
-#include <xcb/xcb.h>
-
-#include <cstdlib>
-#include <cstring>
-
 namespace WindowTools {
 namespace {
-
-xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
-{
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection,
-        xcb_intern_atom(connection, false, static_cast<uint16_t>(strlen(name)), name), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    free(reply);
-    return atom;
-}
 
 // Hands the move to the window manager as if it had begun at the press. Qt's own system move
 // starts from where the pointer is now, so the window would lag behind the pointer by the
 // distance it moved before the drag was recognised.
 bool startX11WindowManagerMove(QWidget &window, QPoint pressPos)
 {
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !window.windowHandle())
+    xcb_connection_t *connection = X11::connection();
+    if (!connection || !window.windowHandle())
         return false;
-    xcb_connection_t *connection = x11->connection();
-    const xcb_atom_t moveResize = internAtom(connection, "_NET_WM_MOVERESIZE");
+    const xcb_atom_t moveResize = X11::internAtom(connection, "_NET_WM_MOVERESIZE");
     if (moveResize == XCB_ATOM_NONE)
         return false;
     const qreal ratio = window.devicePixelRatioF();

@@ -20,6 +20,7 @@ Secret::Secret(QWidget *parent)
     // A tool window stays out of the task bar and, unlike a splash window, still gets focus.
     : Form(parent, Qt::Tool | Qt::FramelessWindowHint), m_image(new QLabel(this))
 {
+    setListedInTaskBar(false);
     m_image->setObjectName(QStringLiteral("Image"));
     m_image->setScaledContents(true);
     m_image->setPixmap(QPixmap(QStringLiteral(":/assets/credits.png")));

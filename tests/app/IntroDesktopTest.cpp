@@ -154,6 +154,7 @@ TEST_F(IntroDesktopTest, OpensWithTheSplashSlidingOffAndDownThenTheStrip)
     recorder.start();
     QStringList types;
     bool above = false;
+    bool skipsTaskBar = false;
     QString shot;
     const Opening seen = follow([&](const Opening &sofar, const XWindowProbe::Place &, qint64 ms) {
         // Looked at during the pause, once the first picture is surely painted.
@@ -161,6 +162,7 @@ TEST_F(IntroDesktopTest, OpensWithTheSplashSlidingOffAndDownThenTheStrip)
             return;
         types = windowTypes(sofar.intro);
         above = hasNetWmState(sofar.intro, "_NET_WM_STATE_ABOVE");
+        skipsTaskBar = hasNetWmState(sofar.intro, "_NET_WM_STATE_SKIP_TASKBAR");
         shot = screenshot(sofar.intro, "intro-splash");
     });
     const auto heard = recorder.stop();
@@ -177,6 +179,7 @@ TEST_F(IntroDesktopTest, OpensWithTheSplashSlidingOffAndDownThenTheStrip)
 
     EXPECT_TRUE(types.contains("_NET_WM_WINDOW_TYPE_SPLASH")) << types.join(' ').toStdString();
     EXPECT_TRUE(above) << "not kept above other windows";
+    EXPECT_TRUE(skipsTaskBar) << "listed in the task bar";
     expectShowsThePicture(QImage(shot));
 
     // The pause lasts between 1.5 and 2.5 seconds.

@@ -76,6 +76,8 @@ TEST_F(CreditsPageDesktop, BoxThenBorderlessPageThenARealClickGoesBack)
     const QStringList types = windowTypes(id);
     ASSERT_FALSE(types.isEmpty());
     EXPECT_EQ(types.first(), "_NET_WM_WINDOW_TYPE_UTILITY") << types.join(' ').toStdString();
+    // Task bars that list every window but the ones asking not to be, leave it out too.
+    EXPECT_TRUE(hasNetWmState(id, "_NET_WM_STATE_SKIP_TASKBAR"));
     const auto where = geometry(id);
     ASSERT_TRUE(where.has_value());
     EXPECT_TRUE(where->viewable);
@@ -93,6 +95,11 @@ TEST_F(CreditsPageDesktop, BoxThenBorderlessPageThenARealClickGoesBack)
     xdotool({ "click", "1" });
     EXPECT_TRUE(waitUntil([&] { return page.isHidden() && main.isVisible(); }));
     EXPECT_TRUE(waitUntil([&] { return !geometry(id)->viewable; }));
+
+    // The window manager forgets the state of a withdrawn window; shown again, it asks again.
+    page.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+    EXPECT_TRUE(waitUntil([&] { return hasNetWmState(id, "_NET_WM_STATE_SKIP_TASKBAR"); }));
 }
 
 } // namespace
