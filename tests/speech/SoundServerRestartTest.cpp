@@ -27,6 +27,7 @@ public:
     bool start()
     {
         m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        desktop::endWithThisProcess(m_server);
         m_server.start("pulseaudio",
             { "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "-n",
                 "--disable-shm=yes", "--disallow-exit", "--log-level=error", "-L",

@@ -9,7 +9,9 @@
 #include <QTemporaryFile>
 #include <QTest>
 
+#include <csignal>
 #include <cstring>
+#include <sys/prctl.h>
 
 namespace desktop {
 
@@ -110,6 +112,11 @@ QString screenshot(WindowId window, const QString &name)
     return path;
 }
 
+void endWithThisProcess(QProcess &process)
+{
+    process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
+
 MonitorRecorder::MonitorRecorder()
 {
     QTemporaryFile file(QDir::tempPath() + "/vocalo-monitor-XXXXXX.raw");
@@ -134,6 +141,8 @@ void MonitorRecorder::start()
     const QString sink = qEnvironmentVariable("VOCALO_TEST_SINK", "vocalo_test_sink");
     const QStringList format = { "--raw", "--format=s16le", "--rate=16000", "--channels=1" };
     m_keepAlive.setStandardInputFile("/dev/zero");
+    endWithThisProcess(m_keepAlive);
+    endWithThisProcess(m_recorder);
     m_keepAlive.start("pacat",
         QStringList { "--playback", "--device=" + sink, "--client-name=vocalo-keep-alive" }
             + format);
@@ -174,6 +183,7 @@ VocaloProcess::VocaloProcess()
 {
     m_process.setProgram(QStringLiteral(VOCALO_BINARY_DIR) + "/vocalo");
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    endWithThisProcess(m_process);
 }
 
 VocaloProcess::~VocaloProcess()

@@ -49,6 +49,10 @@ bool hasNetWmState(WindowId window, const QString &atom);
 // The _NET_WM_WINDOW_TYPE atoms of the window.
 QStringList windowTypes(WindowId window);
 
+// The process is killed when the test process dies, also when ctest kills it on a time-out, so
+// no server or recorder outlives a test run. Call before starting it.
+void endWithThisProcess(QProcess &process);
+
 // Drives the real pointer and keyboard.
 void xdotool(const QStringList &arguments);
 
