@@ -12,10 +12,11 @@ int main(int argc, char **argv)
 {
     Application app(argc, argv);
     auto &forms = FormRegistry::instance();
-    forms.registerForm("IntroFRM", [] { return new IntroFRM(createSpeechEngine()); });
-    forms.registerForm("MainFRM", [] { return new MainFRM(createSpeechEngine()); });
+    forms.registerForm(
+        "IntroFRM", [] { return new IntroFRM(createSpeechEngine("Vocalo greeting")); });
+    forms.registerForm("MainFRM", [] { return new MainFRM(createSpeechEngine("Vocalo")); });
     forms.registerForm("MenuForm", [] { return new MenuForm; });
-    forms.registerForm("QW", [] { return new QW(createSpeechEngine()); });
+    forms.registerForm("QW", [] { return new QW(createSpeechEngine("Vocalo phrase board")); });
     forms.registerForm("Secret", [] { return new Secret; });
     try {
         // The intro's load handler runs the whole opening and shows the main window at its end.

@@ -1,33 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include <QString>
+
 #include <functional>
 #include <memory>
 
-// Where one speech instance's samples go: 16 kHz mono signed 16-bit. An output is created, used
-// and destroyed on its instance's audio thread, which has a running Qt event loop.
+class SampleQueue;
+
+// Plays one speech instance's samples (16 kHz mono signed 16-bit). The output reads them from
+// the instance's queue at its own pace, on a thread of its own; the engine only says when there
+// is something to read. Destroying the output stops it reading the queue.
 class AudioOutput
 {
 public:
     virtual ~AudioOutput() = default;
 
-    // Opens the device; false when there is none (no sound server, for one).
-    virtual bool open() = 0;
-    // How many samples write() takes now without blocking.
-    virtual std::size_t writableSamples() = 0;
-    virtual void write(const int16_t *samples, std::size_t count) = 0;
-    // True once an open device has gone away, e.g. the sound server died.
-    virtual bool failed() const = 0;
+    // Samples wait in the queue: play them. Called after each push into an empty queue; never
+    // blocks, so the synthesis worker may call it holding the synthesiser.
+    virtual void samplesQueued() = 0;
+    // Drops what the output still holds, so it falls silent at once. The queue has already been
+    // emptied. Never blocks.
+    virtual void flush() = 0;
 };
 
-// Makes the output an instance plays through; called on the audio thread, once at the first text
-// and again for the next text after the output failed.
-using AudioOutputFactory = std::function<std::unique_ptr<AudioOutput>()>;
+// Makes the output an instance plays through, reading from that instance's queue.
+using AudioOutputFactory = std::function<std::unique_ptr<AudioOutput>(SampleQueue &queue)>;
 
-// A QAudioSink on the desktop's default output device, in push mode.
-std::unique_ptr<AudioOutput> makeDeviceAudioOutput();
-// Takes samples at the real-time rate and drops them: what an instance speaks into when no
-// device opens, so speech still takes as long as it would have sounded.
-std::unique_ptr<AudioOutput> makeNullAudioOutput();
+// A playback stream of its own on the desktop's sound server, named `streamName` in the mixer.
+// Without a server it plays into nothing at the rate it would have sounded, and tries the server
+// again at the next text.
+AudioOutputFactory soundServerOutput(const QString &streamName);

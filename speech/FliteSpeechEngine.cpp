@@ -5,23 +5,18 @@
 #include "SpeechEngineFactory.h"
 #include "TextPreparation.h"
 
-#include <QAbstractEventDispatcher>
-#include <QEventLoop>
-#include <QObject>
-#include <QTimer>
-
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 namespace {
-
-using namespace std::chrono_literals;
 
 // Synthesis is held back while this much audio waits: a pasted megabyte is 35 hours of speech.
 constexpr std::size_t MaxQueuedSamples = 2 * flitevoice::SampleRate;
@@ -31,183 +26,32 @@ constexpr int SilenceThreshold = 64;
 // speech starts at once without clipping its first sound; a short breath between sentences.
 constexpr std::size_t TextLeadIn = flitevoice::SampleRate * 5 / 1000;
 constexpr std::size_t SentenceLeadIn = flitevoice::SampleRate * 80 / 1000;
-constexpr auto PumpInterval = 10ms;
 
 struct Job
 {
     QString text;
     int speed;
     int pitch;
+    // The queue's generation when the text was spoken: a stop since then cancels it.
+    std::uint64_t generation;
 };
 
-// What the window's side, the worker and the audio thread share. Held by shared pointer: an
-// audio thread stuck in a hanging sound server may outlive its engine.
-struct EngineState
-{
-    std::mutex jobsMutex;
-    std::condition_variable jobsChanged;
-    std::deque<Job> jobs;
-    bool stopping = false;
-
-    std::atomic<bool> stop { false };
-    SampleQueue audio;
-
-    // The audio thread's event loop, woken when audio arrives in an empty queue. Waking a
-    // dispatcher allocates nothing and touches no object of the other thread.
-    std::mutex wakeMutex;
-    QAbstractEventDispatcher *audioLoop = nullptr;
-    std::atomic<bool> wakeRequested { false };
-
-    // Set last thing by the audio thread, so the engine can wait for it with a time limit.
-    std::mutex audioThreadMutex;
-    std::condition_variable audioThreadEnded;
-    bool audioThreadDone = false;
-
-    void wakePlayer();
-};
-
-std::atomic<bool> g_reportedNoDevice { false };
-
-void reportNoDevice()
-{
-    if (!g_reportedNoDevice.exchange(true))
-        std::fputs("vocalo: no audio output; speech is silent until a sound device is available\n",
-            stderr);
-}
-
-// Lives on the instance's audio thread: moves samples from the queue into the output and picks
-// the output: the real one from the start, a null one when that fails or dies, the real one
-// again at the next text.
-class AudioPlayer
-{
-public:
-    AudioPlayer(EngineState &state, AudioOutputFactory factory)
-        : m_state(state), m_factory(std::move(factory)), m_scratch(flitevoice::SampleRate / 4)
-    { }
-
-    void pump()
-    {
-        while (!m_state.stop.load(std::memory_order_relaxed)) {
-            if (m_output && m_output->failed())
-                fallBack();
-            if (m_state.audio.nextStartsText() ? (!m_output || m_onFallback) : !m_output) {
-                if (m_state.audio.size() == 0)
-                    return;
-                openReal();
-            }
-            const std::size_t room = std::min(m_output->writableSamples(), m_scratch.size());
-            if (room == 0)
-                return;
-            const std::size_t n = m_state.audio.take(m_scratch.data(), room);
-            if (n == 0)
-                return;
-            m_output->write(m_scratch.data(), n);
-        }
-    }
-
-    // Opening a device takes a while; done once up front, the first text is not kept waiting.
-    void openAtStart() { openReal(); }
-
-private:
-    void openReal()
-    {
-        std::unique_ptr<AudioOutput> output = m_factory ? m_factory() : nullptr;
-        if (output && output->open()) {
-            m_output = std::move(output);
-            m_onFallback = false;
-            g_reportedNoDevice.store(false);
-            return;
-        }
-        fallBack();
-    }
-
-    void fallBack()
-    {
-        reportNoDevice();
-        m_output = makeNullAudioOutput();
-        m_output->open();
-        m_onFallback = true;
-    }
-
-    EngineState &m_state;
-    AudioOutputFactory m_factory;
-    std::unique_ptr<AudioOutput> m_output;
-    bool m_onFallback = false;
-    std::vector<int16_t> m_scratch;
-};
-
-void EngineState::wakePlayer()
-{
-    wakeRequested.store(true);
-    std::lock_guard lock(wakeMutex);
-    if (audioLoop)
-        audioLoop->wakeUp();
-}
-
-// QAudioSink is a QObject that needs an event loop on its thread; this thread is that loop, and it
-// is the only place where a device is opened, so a hanging sound server never blocks a window.
-// A plain std::thread rather than a QThread: the engine can leave it behind (detach) when a
-// server hangs, and it stops and ends through synchronisation ThreadSanitizer can see.
-void runAudioLoop(std::shared_ptr<EngineState> state, AudioOutputFactory factory)
-{
-    {
-        QEventLoop loop;
-        AudioPlayer player(*state, std::move(factory));
-        QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
-        // The timer tops the device up while audio waits and stops when the queue runs dry, so
-        // an idle window costs no wake-ups; audio arriving in an empty queue wakes the loop.
-        QTimer timer;
-        timer.setTimerType(Qt::PreciseTimer);
-        timer.setInterval(PumpInterval);
-        QObject::connect(&timer, &QTimer::timeout, &timer, [&] {
-            player.pump();
-            if (state->audio.size() == 0)
-                timer.stop();
-        });
-        QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, dispatcher, [&] {
-            if (state->stop.load()) {
-                loop.quit();
-            } else if (state->wakeRequested.exchange(false)) {
-                if (!timer.isActive())
-                    timer.start();
-                player.pump();
-            }
-        });
-        {
-            std::lock_guard lock(state->wakeMutex);
-            state->audioLoop = dispatcher;
-        }
-        player.openAtStart();
-        // Audio that arrived before the loop could be woken.
-        timer.start();
-        if (!state->stop.load())
-            loop.exec();
-        {
-            std::lock_guard lock(state->wakeMutex);
-            state->audioLoop = nullptr;
-        }
-        QObject::disconnect(dispatcher, &QAbstractEventDispatcher::awake, dispatcher, nullptr);
-    }
-    std::lock_guard lock(state->audioThreadMutex);
-    state->audioThreadDone = true;
-    state->audioThreadEnded.notify_all();
-}
-
-// Receives one sentence from Flite: trims its leading silence, then queues it for the player.
+// Receives one sentence from Flite: trims its leading silence, then queues it for the output.
 // Runs with the Flite lock held, so it never waits.
 class SentenceReceiver final : public flitevoice::SampleReceiver
 {
 public:
-    SentenceReceiver(EngineState &state, bool startsText)
-        : m_state(state)
+    SentenceReceiver(SampleQueue &queue, AudioOutput &output, const Job &job, bool startsText)
+        : m_queue(queue)
+        , m_output(output)
+        , m_generation(job.generation)
         , m_startsText(startsText)
         , m_keepLeadIn(startsText ? TextLeadIn : SentenceLeadIn)
     { }
 
+    // False ends the sentence: the text was stopped or the instance is ending.
     bool receive(const int16_t *samples, std::size_t count) override
     {
-        if (m_state.stop.load(std::memory_order_relaxed))
-            return false;
         if (m_inLeadIn) {
             std::size_t i = 0;
             while (i < count && std::abs(samples[i]) < SilenceThreshold)
@@ -217,34 +61,40 @@ public:
                 m_leadIn.erase(m_leadIn.begin(),
                     m_leadIn.begin() + static_cast<std::ptrdiff_t>(m_leadIn.size() - m_keepLeadIn));
             if (i == count)
-                return true;
+                return m_queue.accepts(m_generation);
             m_inLeadIn = false;
-            queue(m_leadIn.data(), m_leadIn.size());
+            if (!queue(m_leadIn.data(), m_leadIn.size()))
+                return false;
             samples += i;
             count -= i;
         }
-        queue(samples, count);
-        return true;
+        return queue(samples, count);
     }
 
 private:
-    void queue(const int16_t *samples, std::size_t count)
+    bool queue(const int16_t *samples, std::size_t count)
     {
         if (count == 0)
-            return;
-        if (m_state.audio.push(samples, count, m_startsText))
-            m_state.wakePlayer();
+            return m_queue.accepts(m_generation);
+        const SampleQueue::Push pushed = m_queue.push(samples, count, m_startsText, m_generation);
+        if (pushed == SampleQueue::Push::Refused)
+            return false;
+        if (pushed == SampleQueue::Push::QueuedIntoEmpty)
+            m_output.samplesQueued();
         m_startsText = false;
+        return true;
     }
 
-    EngineState &m_state;
+    SampleQueue &m_queue;
+    AudioOutput &m_output;
+    std::uint64_t m_generation;
     bool m_startsText;
     std::size_t m_keepLeadIn;
     bool m_inLeadIn = true;
     std::vector<int16_t> m_leadIn;
 };
 
-void speakJob(EngineState &state, const Job &job)
+void speakJob(SampleQueue &queue, AudioOutput &output, const Job &job)
 {
     const flitevoice::Prosody prosody { static_cast<double>(job.pitch),
         flitevoice::WordsPerMinuteAtStretchOne / job.speed };
@@ -252,9 +102,9 @@ void speakJob(EngineState &state, const Job &job)
     QString sentence;
     bool first = true;
     while (sentences.next(sentence)) {
-        if (!state.audio.waitForRoom(MaxQueuedSamples))
+        if (!queue.waitForRoom(MaxQueuedSamples, job.generation))
             return;
-        SentenceReceiver receiver(state, first);
+        SentenceReceiver receiver(queue, output, job, first);
         const auto outcome = flitevoice::synthesize(sentence.toUtf8(), prosody, receiver);
         if (outcome == flitevoice::Outcome::Stopped)
             return;
@@ -264,77 +114,84 @@ void speakJob(EngineState &state, const Job &job)
     }
 }
 
-void runWorker(std::shared_ptr<EngineState> state)
-{
-    for (;;) {
-        Job job;
-        {
-            std::unique_lock lock(state->jobsMutex);
-            state->jobsChanged.wait(lock, [&] { return state->stopping || !state->jobs.empty(); });
-            if (state->stopping)
-                return;
-            job = std::move(state->jobs.front());
-            state->jobs.pop_front();
-        }
-        speakJob(*state, job);
-    }
-}
-
 } // namespace
 
 class FliteSpeechEngine::Impl
 {
 public:
-    explicit Impl(AudioOutputFactory factory)
-        : m_state(std::make_shared<EngineState>())
-        , m_audioThread(runAudioLoop, m_state, std::move(factory))
-        , m_worker(runWorker, m_state)
-    { }
+    explicit Impl(const AudioOutputFactory &factory) : m_output(factory(m_audio))
+    {
+        try {
+            m_worker = std::thread([this] { runWorker(); });
+        } catch (const std::system_error &) {
+            throw std::runtime_error("Vocalo cannot start a speech engine: the system allows no "
+                                     "more threads. Close some programs and start Vocalo again.");
+        }
+    }
 
     ~Impl()
     {
-        m_state->stop.store(true);
         {
-            std::lock_guard lock(m_state->jobsMutex);
-            m_state->stopping = true;
+            std::lock_guard lock(m_jobsMutex);
+            m_instanceEnding = true;
+            m_jobs.clear();
         }
-        m_state->jobsChanged.notify_all();
-        m_state->audio.stop();
+        m_jobsChanged.notify_all();
+        // Ends the sentence being synthesised and wakes a worker waiting for room.
+        m_audio.close();
         m_worker.join();
-
-        // A sound server that hangs can hold the audio thread inside the device for many
-        // seconds. Leave it behind rather than hang the window that is closing: it holds the
-        // state it still touches and ends by itself.
-        m_state->wakePlayer();
-        bool ended = false;
-        {
-            std::unique_lock lock(m_state->audioThreadMutex);
-            ended = m_state->audioThreadEnded.wait_for(
-                lock, 500ms, [&] { return m_state->audioThreadDone; });
-        }
-        if (ended)
-            m_audioThread.join();
-        else
-            m_audioThread.detach();
+        // The output goes before the queue it reads.
+        m_output.reset();
     }
 
-    void speak(Job job)
+    void speak(QString text, int speed, int pitch)
     {
         {
-            std::lock_guard lock(m_state->jobsMutex);
-            m_state->jobs.push_back(std::move(job));
+            std::lock_guard lock(m_jobsMutex);
+            m_jobs.push_back(Job { std::move(text), speed, pitch, m_audio.generation() });
         }
-        m_state->jobsChanged.notify_one();
+        m_jobsChanged.notify_one();
+    }
+
+    void stop()
+    {
+        {
+            std::lock_guard lock(m_jobsMutex);
+            m_jobs.clear();
+        }
+        // Refuses the rest of the sentence being synthesised, then silences what was written.
+        m_audio.discardAll();
+        m_output->flush();
     }
 
 private:
-    std::shared_ptr<EngineState> m_state;
-    std::thread m_audioThread;
+    void runWorker()
+    {
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock lock(m_jobsMutex);
+                m_jobsChanged.wait(lock, [&] { return m_instanceEnding || !m_jobs.empty(); });
+                if (m_instanceEnding)
+                    return;
+                job = std::move(m_jobs.front());
+                m_jobs.pop_front();
+            }
+            speakJob(m_audio, *m_output, job);
+        }
+    }
+
+    SampleQueue m_audio;
+    std::unique_ptr<AudioOutput> m_output;
+    std::mutex m_jobsMutex;
+    std::condition_variable m_jobsChanged;
+    std::deque<Job> m_jobs;
+    bool m_instanceEnding = false;
     std::thread m_worker;
 };
 
-FliteSpeechEngine::FliteSpeechEngine(AudioOutputFactory outputFactory)
-    : m_impl(std::make_unique<Impl>(std::move(outputFactory)))
+FliteSpeechEngine::FliteSpeechEngine(const AudioOutputFactory &outputFactory)
+    : m_impl(std::make_unique<Impl>(outputFactory))
 { }
 
 FliteSpeechEngine::~FliteSpeechEngine() = default;
@@ -343,7 +200,7 @@ void FliteSpeechEngine::Speak(const QString &text)
 {
     const int speed = std::clamp(m_speed.load(std::memory_order_relaxed), MinSpeed, MaxSpeed);
     const int pitch = std::clamp(m_pitch.load(std::memory_order_relaxed), MinPitch, MaxPitch);
-    m_impl->speak(Job { text, speed, pitch });
+    m_impl->speak(text, speed, pitch);
 }
 
 void FliteSpeechEngine::SetSpeed(int wordsPerMinute)
@@ -358,14 +215,19 @@ void FliteSpeechEngine::SetPitch(int hertz)
         m_pitch.store(hertz, std::memory_order_relaxed);
 }
 
-std::unique_ptr<SpeechEngine> createSpeechEngine()
+void FliteSpeechEngine::Stop()
 {
-    return std::make_unique<FliteSpeechEngine>(makeDeviceAudioOutput);
+    m_impl->stop();
 }
 
-std::unique_ptr<SpeechEngine> createSpeechEngine(AudioOutputFactory outputFactory)
+std::unique_ptr<SpeechEngine> createSpeechEngine(const QString &streamName)
 {
-    return std::make_unique<FliteSpeechEngine>(std::move(outputFactory));
+    return std::make_unique<FliteSpeechEngine>(soundServerOutput(streamName));
+}
+
+std::unique_ptr<SpeechEngine> createSpeechEngine(const AudioOutputFactory &outputFactory)
+{
+    return std::make_unique<FliteSpeechEngine>(outputFactory);
 }
 
 QString speechEngineDescription()

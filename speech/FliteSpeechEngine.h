@@ -9,7 +9,8 @@
 
 // The speech control of one talking window, speaking through Flite. Speak queues the text with
 // the speed and pitch of that moment and returns; a worker thread synthesises it sentence by
-// sentence and an audio thread of its own plays it, so nothing here ever waits on a device.
+// sentence into a sample queue, which the output plays at its own pace, so nothing here ever
+// waits on a device.
 class FliteSpeechEngine final : public SpeechEngine
 {
 public:
@@ -23,7 +24,8 @@ public:
     static constexpr int DefaultSpeed = 180;
     static constexpr int DefaultPitch = 95;
 
-    explicit FliteSpeechEngine(AudioOutputFactory outputFactory = makeDeviceAudioOutput);
+    // Throws std::runtime_error when the system cannot give the instance its threads.
+    explicit FliteSpeechEngine(const AudioOutputFactory &outputFactory);
     ~FliteSpeechEngine() override;
     FliteSpeechEngine(const FliteSpeechEngine &) = delete;
     FliteSpeechEngine &operator=(const FliteSpeechEngine &) = delete;
@@ -31,6 +33,7 @@ public:
     void Speak(const QString &text) override;
     void SetSpeed(int wordsPerMinute) override;
     void SetPitch(int hertz) override;
+    void Stop() override;
 
 private:
     class Impl;

@@ -3,11 +3,25 @@
 
 #include <algorithm>
 
-bool SampleQueue::push(const int16_t *samples, std::size_t count, bool startsText)
+bool SampleQueue::acceptsLocked(std::uint64_t generation) const
 {
-    if (count == 0)
-        return false;
+    return !m_closed && generation == m_generation.load();
+}
+
+bool SampleQueue::accepts(std::uint64_t generation) const
+{
     std::lock_guard lock(m_mutex);
+    return acceptsLocked(generation);
+}
+
+SampleQueue::Push SampleQueue::push(
+    const int16_t *samples, std::size_t count, bool startsText, std::uint64_t generation)
+{
+    std::lock_guard lock(m_mutex);
+    if (!acceptsLocked(generation))
+        return Push::Refused;
+    if (count == 0)
+        return Push::Queued;
     const bool wasEmpty = m_size == 0;
     // Flite streams in small pieces; appending to the last chunk keeps the queue short.
     if (!startsText && !m_chunks.empty() && m_chunks.back().samples.size() < 8192) {
@@ -17,7 +31,7 @@ bool SampleQueue::push(const int16_t *samples, std::size_t count, bool startsTex
         m_chunks.push_back(Chunk { std::vector<int16_t>(samples, samples + count), 0, startsText });
     }
     m_size += count;
-    return wasEmpty;
+    return wasEmpty ? Push::QueuedIntoEmpty : Push::Queued;
 }
 
 bool SampleQueue::nextStartsText() const
@@ -55,26 +69,31 @@ std::size_t SampleQueue::size() const
     return m_size;
 }
 
-bool SampleQueue::waitForRoom(std::size_t limit)
+bool SampleQueue::waitForRoom(std::size_t limit, std::uint64_t generation)
 {
     std::unique_lock lock(m_mutex);
-    m_roomFreed.wait(lock, [&] { return m_stopped || m_size <= limit; });
-    return !m_stopped;
+    m_roomFreed.wait(lock, [&] { return !acceptsLocked(generation) || m_size <= limit; });
+    return acceptsLocked(generation);
 }
 
-void SampleQueue::stop()
+void SampleQueue::discardAll()
 {
     {
         std::lock_guard lock(m_mutex);
-        m_stopped = true;
+        m_generation.fetch_add(1);
         m_chunks.clear();
         m_size = 0;
     }
     m_roomFreed.notify_all();
 }
 
-bool SampleQueue::stopped() const
+void SampleQueue::close()
 {
-    std::lock_guard lock(m_mutex);
-    return m_stopped;
+    {
+        std::lock_guard lock(m_mutex);
+        m_closed = true;
+        m_chunks.clear();
+        m_size = 0;
+    }
+    m_roomFreed.notify_all();
 }

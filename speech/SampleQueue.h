@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -8,25 +9,38 @@
 #include <mutex>
 #include <vector>
 
-// The audio of one instance between its synthesis worker and its audio thread. The worker never
-// blocks while pushing (it may hold the Flite lock); it waits for room only between sentences.
+// The audio of one instance between its synthesis worker and its output. The worker never
+// blocks while pushing (it may hold the synthesiser); it waits for room only between sentences.
+//
+// Every text is queued under a generation; discarding the queue (a stop) starts a new one and
+// refuses the samples of older texts from then on, so a sentence being synthesised when the
+// stop came cannot slip in behind it.
 class SampleQueue
 {
 public:
-    // Returns true when the queue was empty, so the reader may need waking.
-    bool push(const int16_t *samples, std::size_t count, bool startsText);
+    enum class Push { Refused, Queued, QueuedIntoEmpty };
 
-    // Whether the next samples begin a new text (the reader may pick its output again there).
+    std::uint64_t generation() const { return m_generation.load(); }
+    // Whether samples of that generation are still wanted.
+    bool accepts(std::uint64_t generation) const;
+
+    Push push(const int16_t *samples, std::size_t count, bool startsText, std::uint64_t generation);
+
+    // Whether the next samples begin a new text.
     bool nextStartsText() const;
     // Copies up to `max` samples out. Stops short of the next text's first sample, so a text
     // always begins a take.
     std::size_t take(int16_t *out, std::size_t max);
     std::size_t size() const;
 
-    // Blocks until at most `limit` samples wait or stop() is called; false once stopped.
-    bool waitForRoom(std::size_t limit);
-    void stop();
-    bool stopped() const;
+    // Blocks until at most `limit` samples wait; false when that generation was discarded or the
+    // queue closed meanwhile.
+    bool waitForRoom(std::size_t limit, std::uint64_t generation);
+
+    // Drops every waiting sample and refuses those of every text queued so far.
+    void discardAll();
+    // The instance is ending: drops everything and refuses every sample from now on.
+    void close();
 
 private:
     struct Chunk
@@ -36,9 +50,13 @@ private:
         bool startsText = false;
     };
 
+    bool acceptsLocked(std::uint64_t generation) const;
+
     mutable std::mutex m_mutex;
     std::condition_variable m_roomFreed;
     std::deque<Chunk> m_chunks;
     std::size_t m_size = 0;
-    bool m_stopped = false;
+    // Written under the mutex; read without it by the engine when it queues a text.
+    std::atomic<std::uint64_t> m_generation { 0 };
+    bool m_closed = false;
 };

@@ -15,4 +15,7 @@ public:
     virtual void SetSpeed(int wordsPerMinute) = 0;
     // Mean fundamental frequency in Hz; the pitch scroll bar gives 50..400.
     virtual void SetPitch(int hertz) = 0;
+    // Silences this instance at once: drops its queued texts and what is playing. Other
+    // instances play on; the next Speak is heard as usual.
+    virtual void Stop() = 0;
 };

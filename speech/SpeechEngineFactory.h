@@ -8,10 +8,11 @@
 
 #include <memory>
 
-// A window's speech control: Flite, playing on the desktop's default audio output.
-std::unique_ptr<SpeechEngine> createSpeechEngine();
-// The same engine playing into the given outputs instead (tests listen through this).
-std::unique_ptr<SpeechEngine> createSpeechEngine(AudioOutputFactory outputFactory);
+// A window's speech control: Flite, playing through a stream of its own on the desktop's sound
+// server, shown in the mixer as `streamName`.
+std::unique_ptr<SpeechEngine> createSpeechEngine(const QString &streamName);
+// The same engine playing into the given output instead (tests listen through this).
+std::unique_ptr<SpeechEngine> createSpeechEngine(const AudioOutputFactory &outputFactory);
 
 // The engine and voice in use, for the About box, e.g. "Flite 2.2, voice cmu_us_kal16".
 QString speechEngineDescription();

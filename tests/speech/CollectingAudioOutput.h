@@ -2,7 +2,9 @@
 #pragma once
 
 #include "AudioOutput.h"
+#include "SampleQueue.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -11,28 +13,22 @@
 #include <thread>
 #include <vector>
 
-// An output device for tests: keeps every sample an instance would have played, so a test can
-// listen without a sound server. It can play at the real-time rate, refuse to open, or die after
-// a number of samples like a sound server that goes away.
+// An output for tests: keeps every sample an instance would have played, so a test can listen
+// without a sound server. It reads the queue on a thread of its own, as a real output does, at
+// once or at a given rate.
 struct Collected
 {
     struct Options
     {
         // 0 takes everything at once; otherwise samples per second.
         double samplesPerSecond = 0;
-        bool openFails = false;
-        // The first output opened reports itself failed after this many samples, like a sound
-        // server that dies once; later outputs keep working.
-        std::size_t failAfter = SIZE_MAX;
-        // How long open() blocks, like a frozen sound server.
-        std::chrono::milliseconds openDelay { 0 };
     };
 
     Options options;
     mutable std::mutex mutex;
     std::condition_variable changed;
     std::vector<int16_t> samples;
-    int opens = 0;
+    int flushes = 0;
     std::chrono::steady_clock::time_point lastWrite;
 
     std::vector<int16_t> snapshot() const
@@ -44,11 +40,6 @@ struct Collected
     {
         std::lock_guard lock(mutex);
         return samples.size();
-    }
-    int openCount() const
-    {
-        std::lock_guard lock(mutex);
-        return opens;
     }
 
     // Waits until something has played and then nothing more for `quiet`; false on time-out.
@@ -78,65 +69,100 @@ struct Collected
 class CollectingAudioOutput final : public AudioOutput
 {
 public:
-    explicit CollectingAudioOutput(std::shared_ptr<Collected> collected)
-        : m_collected(std::move(collected))
+    CollectingAudioOutput(SampleQueue &queue, std::shared_ptr<Collected> collected)
+        : m_queue(queue), m_collected(std::move(collected)), m_reader([this] { read(); })
     { }
 
-    bool open() override
+    ~CollectingAudioOutput() override
     {
-        std::this_thread::sleep_for(m_collected->options.openDelay);
+        {
+            std::lock_guard lock(m_mutex);
+            m_ending = true;
+        }
+        m_woken.notify_all();
+        m_reader.join();
+    }
+
+    void samplesQueued() override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_pending = true;
+        }
+        m_woken.notify_all();
+    }
+
+    void flush() override
+    {
         {
             std::lock_guard lock(m_collected->mutex);
-            ++m_collected->opens;
-            m_failAfter = m_collected->opens == 1 ? m_collected->options.failAfter : SIZE_MAX;
+            ++m_collected->flushes;
         }
         m_collected->changed.notify_all();
-        m_start = std::chrono::steady_clock::now();
-        return !m_collected->options.openFails;
     }
 
-    std::size_t writableSamples() override
+private:
+    void read()
     {
-        const std::size_t untilFailure = m_failAfter > m_mine ? m_failAfter - m_mine : 0;
-        return std::min(untilFailure, room());
+        using namespace std::chrono;
+        const double rate = m_collected->options.samplesPerSecond;
+        std::vector<int16_t> buffer(1 << 16);
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_woken.wait(lock, [&] { return m_ending || m_pending; });
+            if (m_ending)
+                return;
+            m_pending = false;
+            // Like a device: it plays from the first sample on, then idles when the queue is dry.
+            const auto start = steady_clock::now();
+            std::size_t taken = 0;
+            for (;;) {
+                lock.unlock();
+                std::size_t room = buffer.size();
+                if (rate > 0) {
+                    const double elapsed = duration<double>(steady_clock::now() - start).count();
+                    const auto played = static_cast<std::size_t>(elapsed * rate);
+                    room = std::min(room, played + static_cast<std::size_t>(rate / 25) - taken);
+                }
+                const std::size_t n = m_queue.take(buffer.data(), room);
+                append(buffer.data(), n);
+                taken += n;
+                lock.lock();
+                if (m_ending)
+                    return;
+                if (n == 0 && room > 0 && !m_pending) {
+                    if (m_queue.size() == 0)
+                        break;
+                }
+                m_woken.wait_for(lock, milliseconds(rate > 0 ? 5 : 0), [&] { return m_ending; });
+            }
+        }
     }
 
-    void write(const int16_t *samples, std::size_t count) override
+    void append(const int16_t *samples, std::size_t count)
     {
+        if (count == 0)
+            return;
         {
             std::lock_guard lock(m_collected->mutex);
             m_collected->samples.insert(m_collected->samples.end(), samples, samples + count);
             m_collected->lastWrite = std::chrono::steady_clock::now();
         }
-        m_written += count;
-        m_mine += count;
         m_collected->changed.notify_all();
     }
 
-    bool failed() const override { return m_mine >= m_failAfter; }
-
-private:
-    std::size_t room()
-    {
-        const double rate = m_collected->options.samplesPerSecond;
-        if (rate <= 0)
-            return 1 << 20;
-        const double elapsed
-            = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
-        const auto played = static_cast<std::size_t>(elapsed * rate);
-        const std::size_t buffer = static_cast<std::size_t>(rate / 25); // 40 ms, like a device
-        m_written = std::max(m_written, played);
-        return played + buffer - m_written;
-    }
-
+    SampleQueue &m_queue;
     std::shared_ptr<Collected> m_collected;
-    std::chrono::steady_clock::time_point m_start;
-    std::size_t m_written = 0;
-    std::size_t m_mine = 0;
-    std::size_t m_failAfter = SIZE_MAX;
+    std::mutex m_mutex;
+    std::condition_variable m_woken;
+    bool m_pending = false;
+    bool m_ending = false;
+    std::thread m_reader;
 };
 
 inline AudioOutputFactory collectInto(const std::shared_ptr<Collected> &collected)
 {
-    return [collected] { return std::make_unique<CollectingAudioOutput>(collected); };
+    return [collected](SampleQueue &queue) {
+        return std::make_unique<CollectingAudioOutput>(queue, collected);
+    };
 }

@@ -20,7 +20,7 @@ TEST(NoSoundServerTest, SpeakReturnsAtOnceAndSaysSoOnce)
 
     testing::internal::CaptureStderr();
     {
-        auto engine = createSpeechEngine();
+        auto engine = createSpeechEngine("Vocalo test");
         engine->SetSpeed(250);
         QElapsedTimer clock;
         clock.start();

@@ -64,7 +64,7 @@ TEST(SoundServerRestartTest, TheNextTextIsHeardOnceTheServerIsBack)
     qputenv("VOCALO_TEST_SINK", SinkName);
     ASSERT_TRUE(server.start());
 
-    auto engine = createSpeechEngine();
+    auto engine = createSpeechEngine("Vocalo test");
     engine->SetSpeed(200);
     {
         desktop::MonitorRecorder recorder;

@@ -40,7 +40,7 @@ std::vector<int16_t> record(const std::function<void()> &speak, int maxMs = 2000
 
 std::vector<int16_t> speakAndRecord(const QString &text, int speed, int pitch)
 {
-    auto engine = createSpeechEngine();
+    auto engine = createSpeechEngine("Vocalo test");
     engine->SetSpeed(speed);
     engine->SetPitch(pitch);
     return record([&] { engine->Speak(text); });
@@ -73,7 +73,7 @@ TEST(DesktopSpeechTest, ASpeakDuringSpeechPlaysAfterItInFull)
     const double first = audio::nonSilentSpan(speakAndRecord(Sentence, 180, 90)).seconds();
     const double second = audio::nonSilentSpan(speakAndRecord("Second line.", 180, 250)).seconds();
 
-    auto engine = createSpeechEngine();
+    auto engine = createSpeechEngine("Vocalo test");
     engine->SetSpeed(180);
     engine->SetPitch(90);
     const auto heard = record([&] {
@@ -93,7 +93,7 @@ TEST(DesktopSpeechTest, ASpeakDuringSpeechPlaysAfterItInFull)
 
 TEST(DesktopSpeechTest, MarkupIsNotObeyed)
 {
-    auto engine = createSpeechEngine();
+    auto engine = createSpeechEngine("Vocalo test");
     engine->SetSpeed(200);
     engine->SetPitch(110);
     const auto heard = record([&] {
@@ -108,9 +108,9 @@ TEST(DesktopSpeechTest, MarkupIsNotObeyed)
 TEST(DesktopSpeechTest, ThreeInstancesSoundTogether)
 {
     const double alone = audio::nonSilentSpan(speakAndRecord(Sentence, 150, 100)).seconds();
-    auto a = createSpeechEngine();
-    auto b = createSpeechEngine();
-    auto c = createSpeechEngine();
+    auto a = createSpeechEngine("Vocalo test");
+    auto b = createSpeechEngine("Vocalo test");
+    auto c = createSpeechEngine("Vocalo test");
     for (auto *e : { a.get(), b.get(), c.get() })
         e->SetSpeed(150);
     a->SetPitch(80);

@@ -20,6 +20,7 @@ public:
         std::vector<int> pitches;
         int speed = -1;
         int pitch = -1;
+        int stops = 0;
     };
 
     explicit RecordingSpeechEngine(std::shared_ptr<Log> log = std::make_shared<Log>())
@@ -37,6 +38,8 @@ public:
         m_log->pitches.push_back(hertz);
         m_log->pitch = hertz;
     }
+
+    void Stop() override { ++m_log->stops; }
 
     const std::shared_ptr<Log> &log() const { return m_log; }
 

@@ -27,7 +27,8 @@ protected:
         FormRegistry::instance().reset();
         Application::installFontSubstitutions();
         auto &forms = FormRegistry::instance();
-        forms.registerForm("MainFRM", [] { return new MainFRM(createSpeechEngine()); });
+        forms.registerForm(
+            "MainFRM", [] { return new MainFRM(createSpeechEngine("Vocalo test")); });
         forms.registerForm("QW",
             [log = quickLog] { return new QW(std::make_unique<RecordingSpeechEngine>(log)); });
         forms.registerForm("MenuForm", [] { return new MenuForm; });

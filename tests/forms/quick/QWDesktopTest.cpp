@@ -51,7 +51,8 @@ protected:
     {
         Application::installFontSubstitutions();
         FormRegistry::instance().reset();
-        FormRegistry::instance().registerForm("QW", [] { return new QW(createSpeechEngine()); });
+        FormRegistry::instance().registerForm(
+            "QW", [] { return new QW(createSpeechEngine("Vocalo test")); });
     }
     void TearDown() override { FormRegistry::instance().reset(); }
 
