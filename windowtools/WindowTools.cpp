@@ -2,8 +2,11 @@
 #include "WindowTools.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +19,18 @@ void processPendingEvents()
     QCoreApplication::processEvents();
 }
 
-void Pause(int &seconds, const Clock &clock, const EventLoopPass &pass)
+void waitForEvents(double maxSeconds)
+{
+    // The timer ends the wait when nothing else does; in between the thread sleeps in the
+    // event loop instead of spinning a core.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    deadline.start(static_cast<int>(std::ceil(std::clamp(maxSeconds, 0.0, 3600.0) * 1000.0)));
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void Pause(int &seconds, const Clock &clock, const EventLoopWait &wait)
 {
     // The start is the wall clock's second rounded half to even; from then on only the steady
     // clock is read, so a wait across midnight still ends on time.
@@ -25,8 +39,9 @@ void Pause(int &seconds, const Clock &clock, const EventLoopPass &pass)
     const double start = clock.steadySeconds() - (now - roundedStart);
     if (!std::isfinite(start))
         throw std::domain_error("Invalid procedure call or argument");
-    while (clock.steadySeconds() - start < seconds)
-        pass();
+    for (double left = seconds - (clock.steadySeconds() - start); left > 0;
+         left = seconds - (clock.steadySeconds() - start))
+        wait(left);
 }
 
 float steppedTop(float top, float delta)

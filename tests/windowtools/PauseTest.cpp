@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimer>
+
+#include <sys/resource.h>
+
 #include <cmath>
 #include <stdexcept>
 
@@ -22,14 +26,18 @@ public:
     double waited() const { return m_steady - SteadyStart; }
     int passes() const { return m_passes; }
 
-    WindowTools::EventLoopPass pass()
+    // Never asked to sleep past the end of the wait, nor for nothing.
+    WindowTools::EventLoopWait pass()
     {
-        return [this] {
+        return [this](double maxSeconds) {
             if (++m_passes > 100000)
                 throw std::runtime_error("Pause never returned");
-            m_steady += m_tick;
+            EXPECT_GT(maxSeconds, 0.0);
+            EXPECT_LE(m_steady + maxSeconds, SteadyStart + m_expectedEnd + 1e-9);
+            m_steady += std::min(m_tick, maxSeconds);
         };
     }
+    void expectEndAfter(double seconds) { m_expectedEnd = seconds; }
 
 private:
     static constexpr double SteadyStart = 5000.0;
@@ -37,6 +45,7 @@ private:
     double m_tick;
     double m_steady = SteadyStart;
     int m_passes = 0;
+    double m_expectedEnd = 1e9;
 };
 
 struct PauseCase
@@ -53,6 +62,7 @@ TEST_P(PauseWaits, FromTheRoundedStartingSecond)
 {
     const PauseCase c = GetParam();
     FakeClock clock(c.clockAtStart, 0.001);
+    clock.expectEndAfter(c.expectedWait);
     int seconds = c.seconds;
     WindowTools::Pause(seconds, clock, clock.pass());
     EXPECT_NEAR(clock.waited(), c.expectedWait, 0.0015);
@@ -86,6 +96,27 @@ TEST(Pause, RunsTheEventLoopWhileItWaits)
     int seconds = 2;
     WindowTools::Pause(seconds, clock, clock.pass());
     EXPECT_EQ(clock.passes(), 20);
+}
+
+// On the real clock and event loop: events are handled while it waits, and the thread sleeps in
+// between rather than spinning a core (the greeting is synthesised meanwhile on a 2-core machine).
+TEST(Pause, HandlesEventsAndSleepsInBetween)
+{
+    bool fired = false;
+    QTimer::singleShot(100, [&] { fired = true; });
+    rusage before {};
+    getrusage(RUSAGE_THREAD, &before);
+    int seconds = 1;
+    WindowTools::Pause(seconds);
+    rusage after {};
+    getrusage(RUSAGE_THREAD, &after);
+    const auto cpuSeconds = [](const rusage &r) {
+        return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec)
+            + double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+    };
+    EXPECT_TRUE(fired);
+    // A spinning wait burns about as much processor time as it waits: 0.5 to 1.5 s here.
+    EXPECT_LT(cpuSeconds(after) - cpuSeconds(before), 0.25);
 }
 
 TEST(SteppedTop, IsFloorPlusStepForWholeTwips)
