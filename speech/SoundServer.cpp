@@ -121,7 +121,8 @@ void SoundServer::setState(State state)
         m_reportedMissing = false;
     } else if (state == State::Failed && !m_reportedMissing) {
         m_reportedMissing = true;
-        std::fputs("vocalo: no audio output; speech is silent until a sound server is available\n", stderr);
+        std::fputs("vocalo: no audio output; speech is silent until a sound server is available\n",
+            stderr);
     }
     m_api->defer_enable(m_notify, 1);
 }

@@ -103,8 +103,11 @@ private:
     // (connecting). Each text may ask for a server that is not there once.
     void service()
     {
-        if (m_queue.size() == 0)
+        if (m_queue.size() == 0) {
+            if (m_stream && !m_corked && !m_idleTimer)
+                armIdleTimer();
             return;
+        }
         if (m_queue.nextStartsText() && !m_askedForThisText) {
             m_askedForThisText = true;
             m_streamBroken = false;
@@ -226,7 +229,8 @@ private:
             std::size_t bytes = room;
             if (pa_stream_begin_write(m_stream, &buffer, &bytes) < 0 || !buffer)
                 return;
-            const std::size_t n = takeSamples(static_cast<int16_t *>(buffer), bytes / BytesPerSample);
+            const std::size_t n
+                = takeSamples(static_cast<int16_t *>(buffer), bytes / BytesPerSample);
             if (n == 0) {
                 pa_stream_cancel_write(m_stream);
                 break;
@@ -315,14 +319,15 @@ private:
         m_silentClock = nullptr;
     }
 
-    static void silentTick(pa_mainloop_api *api, pa_time_event *timer, const struct timeval *,
-        void *self)
+    static void silentTick(
+        pa_mainloop_api *api, pa_time_event *timer, const struct timeval *, void *self)
     {
         auto *output = static_cast<SoundServerOutput *>(self);
         const pa_usec_t elapsed = pa_rtclock_now() - output->m_silentStart;
         const auto played
             = static_cast<std::size_t>(elapsed * flitevoice::SampleRate / PA_USEC_PER_SEC);
-        std::size_t allowed = played + SilentHeadroom - std::min(output->m_silentTaken, played + SilentHeadroom);
+        std::size_t allowed
+            = played + SilentHeadroom - std::min(output->m_silentTaken, played + SilentHeadroom);
         std::vector<int16_t> &scratch = output->m_scratch;
         while (allowed > 0 && output->m_queue.size() > 0) {
             // A new text asks for the server again; if it is coming, wait for it.

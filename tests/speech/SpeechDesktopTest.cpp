@@ -10,6 +10,7 @@
 
 #include <QTest>
 
+#include <cstdio>
 #include <span>
 
 namespace {
@@ -123,6 +124,80 @@ TEST(DesktopSpeechTest, ThreeInstancesSoundTogether)
     // Played one after the other they would take three times as long.
     EXPECT_NEAR(audio::nonSilentSpan(heard).seconds(), alone, 0.3 * alone);
     EXPECT_GT(audio::rms(heard), 0.0);
+}
+
+// Our streams in the sound server's list, one block of `pactl list sink-inputs` each.
+QStringList ourStreams()
+{
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    QStringList ours;
+    const auto blocks
+        = desktop::run("pactl", { "list", "sink-inputs" }).output.split("Sink Input #");
+    for (const QString &block : blocks)
+        if (block.contains(QString("application.process.id = \"%1\"").arg(pid)))
+            ours << block;
+    return ours;
+}
+
+// While it speaks, the mixer shows the stream under the program's and the window's names; a
+// second after it has spoken, it holds no running stream, so the sound device may sleep.
+TEST(DesktopSpeechTest, NamedInTheMixerAndCorkedWhenIdle)
+{
+    auto engine = createSpeechEngine("Vocalo naming test");
+    desktop::MonitorRecorder recorder;
+    recorder.start();
+    engine->Speak(Sentence);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return audio::isNonSilent(recorder.samplesSoFar()); }, 10000));
+    const QStringList whileSpeaking = ourStreams();
+    ASSERT_EQ(whileSpeaking.size(), 1) << whileSpeaking.join("").toStdString();
+    EXPECT_TRUE(whileSpeaking[0].contains("media.name = \"Vocalo naming test\""));
+    EXPECT_TRUE(whileSpeaking[0].contains("application.name = \"Vocalo\""));
+    EXPECT_TRUE(whileSpeaking[0].contains("application.icon_name = \"org.vocalo.Vocalo\""));
+    EXPECT_TRUE(whileSpeaking[0].contains("Corked: no"));
+
+    const auto quiet = record([] {});
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QStringList streams = ourStreams();
+            return streams.size() == 1 && streams[0].contains("Corked: yes");
+        },
+        2000))
+        << ourStreams().join("").toStdString();
+}
+
+// Stop drops what the server still holds: the sink falls silent at once, the text queued behind
+// is not heard, and the next text plays.
+TEST(DesktopSpeechTest, StopSilencesTheSinkAndTheNextTextPlays)
+{
+    auto engine = createSpeechEngine("Vocalo test");
+    desktop::MonitorRecorder recorder;
+    recorder.start();
+    engine->Speak(Sentence + ' ' + Sentence + ' ' + Sentence);
+    engine->Speak("Queued behind it.");
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return audio::isNonSilent(recorder.samplesSoFar()); }, 10000));
+    QTest::qWait(500);
+    // The recorder lags the sink a little, so this overstates the time it takes to fall silent.
+    const std::size_t atStop = recorder.samplesSoFar().size();
+    engine->Stop();
+    QTest::qWait(1500);
+    const auto afterStop = recorder.samplesSoFar();
+    ASSERT_GT(afterStop.size(), atStop);
+    const auto tail = audio::nonSilentSpan(std::span<const int16_t>(afterStop).subspan(atStop));
+    const double soundingAfterStopMs
+        = tail.found ? (tail.last + 1) * 1000.0 / audio::SampleRate : 0;
+    std::printf("sounding after the stop: %.1f ms\n", soundingAfterStopMs);
+    EXPECT_LT(soundingAfterStopMs, 50.0);
+
+    const std::size_t beforeNext = recorder.samplesSoFar().size();
+    engine->Speak("Again.");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto s = recorder.samplesSoFar();
+            return audio::isNonSilent(std::span<const int16_t>(s).subspan(beforeNext));
+        },
+        10000));
 }
 
 } // namespace
