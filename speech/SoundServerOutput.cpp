@@ -7,6 +7,7 @@
 #include <pulse/rtclock.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -52,6 +53,9 @@ public:
     ~SoundServerOutput() override
     {
         SoundServer::Lock lock(m_server);
+        if (m_underruns > 0)
+            std::fprintf(stderr, "vocalo: \"%s\" ran out of samples %zu times while speaking\n",
+                m_name.constData(), m_underruns);
         m_server.removeClient(this);
         pa_mainloop_api *api = m_server.api();
         api->defer_free(m_wake);

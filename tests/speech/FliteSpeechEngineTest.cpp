@@ -13,8 +13,12 @@
 #include <QRandomGenerator>
 
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <span>
 #include <thread>
+
+#include <sys/resource.h>
 
 using namespace std::chrono_literals;
 
@@ -360,6 +364,46 @@ TEST(StopTest, NothingOfAStoppedTextSlipsThrough)
     EXPECT_EQ(
         std::vector<int16_t>(heard.begin() + static_cast<std::ptrdiff_t>(before), heard.end()),
         listenTo("Only this.", FliteSpeechEngine::DefaultSpeed, FliteSpeechEngine::DefaultPitch));
+}
+
+// An output that plays nothing and starts no thread of its own.
+class DeafOutput final : public AudioOutput
+{
+public:
+    void samplesQueued() override { }
+    void flush() override { }
+};
+
+// Out of threads (here: no address space left for a thread's stack), an instance reports why it
+// cannot start, as an error the program shows, instead of aborting the process.
+TEST(ResourceTest, WithoutThreadsTheInstanceReportsAClearError)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers reserve address space of their own";
+#endif
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            rlimit limit {};
+            getrlimit(RLIMIT_AS, &limit);
+            QFile status("/proc/self/status");
+            status.open(QIODevice::ReadOnly);
+            const QByteArray text = status.readAll();
+            const long vmKb
+                = text.mid(text.indexOf("VmSize:") + 7).trimmed().split(' ')[0].toLong();
+            limit.rlim_cur = rlim_t(vmKb + 1024) * 1024;
+            setrlimit(RLIMIT_AS, &limit);
+            try {
+                FliteSpeechEngine engine(
+                    [](SampleQueue &) { return std::make_unique<DeafOutput>(); });
+            } catch (const std::runtime_error &error) {
+                std::fputs(error.what(), stderr);
+                std::_Exit(3);
+            }
+            std::_Exit(0);
+        },
+        testing::ExitedWithCode(3),
+        "cannot start a speech engine: the system allows no more threads");
 }
 
 // Three instances at once, as the three talking windows may be: each hears exactly what it would
