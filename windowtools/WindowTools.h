@@ -22,8 +22,8 @@ void waitForEvents(double maxSeconds);
 // Returns once `seconds` have passed since the clock's current second, rounded half to even,
 // running the event loop all the while. So the wait lies between seconds - 0.5 and
 // seconds + 0.5. The elapsed time is measured on a steady clock, so midnight does not matter.
-void Pause(int &seconds, const Clock &clock = Clock::system(),
-    const EventLoopWait &wait = waitForEvents);
+void Pause(
+    int &seconds, const Clock &clock = Clock::system(), const EventLoopWait &wait = waitForEvents);
 
 // Raise the window into, or take it out of, the keep-above band without moving it. A hidden
 // window stays hidden and gets the new band when it is shown.
