@@ -295,6 +295,7 @@ bool MainFRM::eventFilter(QObject *watched, QEvent *event)
         // The return key gives character 13 as its text, the keypad's Enter key may give none.
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
         const QString text = key->text();
+        Data_KeyDown(key->key());
         Data_KeyPress(enter ? Enter : (text.size() == 1 ? text.at(0).unicode() : 0));
     }
     // The key goes on to the text box unchanged.
@@ -306,6 +307,22 @@ void MainFRM::closeEvent(QCloseEvent *)
     Application::endNow(0);
 }
 
+// Runs before the text box sees the key, which it ignores: a single-line box has no use for
+// Esc, Up or Down.
+void MainFRM::Data_KeyDown(int keyCode)
+{
+    std::optional<QString> recalled;
+    if (keyCode == Qt::Key_Escape)
+        m_ds->Stop();
+    if (keyCode == Qt::Key_Up)
+        recalled = m_recall.back(m_data->text());
+    if (keyCode == Qt::Key_Down)
+        recalled = m_recall.forward();
+    // setText leaves the cursor at the end, where typing goes on.
+    if (recalled)
+        m_data->setText(*recalled);
+}
+
 void MainFRM::Data_KeyPress(int keyAscii)
 {
     if (keyAscii == Enter)
@@ -315,6 +332,7 @@ void MainFRM::Data_KeyPress(int keyAscii)
 void MainFRM::SpeakEnteredText()
 {
     m_ds->Speak(m_data->text());
+    m_recall.remember(m_data->text());
     if (m_delEnterd->checkState() == Qt::Checked)
         m_data->setText(QString());
 }

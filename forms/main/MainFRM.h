@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Form.h"
+#include "LineRecall.h"
 #include "SpeechEngine.h"
 
 #include <memory>
@@ -52,6 +53,7 @@ private:
     void stackControls();
     void setTabOrder();
 
+    void Data_KeyDown(int keyCode);
     void Data_KeyPress(int keyAscii);
     void MenuLBL_Click();
     void Mover_MouseDown();
@@ -62,6 +64,7 @@ private:
     void Checker_Timer();
 
     std::unique_ptr<SpeechEngine> m_ds;
+    LineRecall m_recall;
 
     QTimer *m_checker = nullptr;
     QScrollBar *m_speed = nullptr;

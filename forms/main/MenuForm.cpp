@@ -73,8 +73,9 @@ void MenuForm::MNUSecretPlace_Click()
 
 void MenuForm::MNUAbout_Click()
 {
-    MessageBox::show(
-        QStringLiteral("Vocalo 1.0\nBy Quillon\n\nSpeech: ") + speechEngineDescription(),
+    MessageBox::show(QStringLiteral("Vocalo 1.0\nBy Quillon\n\nSpeech: ")
+            + speechEngineDescription()
+            + QStringLiteral("\nEsc stops speaking; Up and Down bring back earlier lines."),
         QStringLiteral("About Vocalo"));
 }
 

@@ -400,3 +400,56 @@ TEST_F(MainWindowFixture, EnterOnTheFocusedOkayButtonFoldsThePanelAway)
     EXPECT_EQ(main->twips().height(), MainFRM::CollapsedHeight);
     EXPECT_TRUE(main->Data().isEnabled());
 }
+
+TEST_F(MainWindowFixture, UpAndDownRecallSpokenLinesAsAShellDoes)
+{
+    // Each row types, presses one key, and leaves the box showing a text with the cursor at its
+    // end.
+    struct Row
+    {
+        const char *typed;
+        Qt::Key key;
+        const char *shown;
+    };
+    const Row rows[] = {
+        { "", Qt::Key_Up, "" }, // nothing spoken yet
+        { "one", Qt::Key_Return, "" }, { "", Qt::Key_Return, "" }, { "   ", Qt::Key_Return, "" },
+        { "two", Qt::Key_Return, "" }, { "two", Qt::Key_Return, "" },
+        { "draft", Qt::Key_Up, "two" }, // blank lines and the repeated "two" were not kept
+        { "", Qt::Key_Up, "one" }, { "", Qt::Key_Up, "one" }, // the oldest stays
+        { "", Qt::Key_Down, "two" },
+        { "", Qt::Key_Down, "draft" }, // past the newest: what was being typed
+        { "", Qt::Key_Down, "draft" }, { "", Qt::Key_Up, "two" },
+        { " more", Qt::Key_Return, "" }, // a recalled line is edited and spoken like typed text
+        { "", Qt::Key_Up, "two more" }, { "", Qt::Key_Up, "two" }, { "", Qt::Key_Down, "two more" },
+        { "", Qt::Key_Down, "" }, // this round's draft was the empty box
+    };
+    for (std::size_t row = 0; row < std::size(rows); ++row) {
+        QTest::keyClicks(&main->Data(), QString::fromLatin1(rows[row].typed));
+        QTest::keyClick(&main->Data(), rows[row].key);
+        EXPECT_EQ(main->Data().text().toStdString(), rows[row].shown) << "row " << row;
+        EXPECT_EQ(main->Data().cursorPosition(), main->Data().text().size()) << "row " << row;
+    }
+    EXPECT_EQ(mainLog->spoken.mid(1), QStringList({ "one", "", "   ", "two", "two", "two more" }));
+
+    // A thousand lines are kept, the oldest forgotten first.
+    for (int i = 0; i <= 1000; ++i) {
+        main->Data().setText(QString::number(i));
+        QTest::keyClick(&main->Data(), Qt::Key_Return);
+    }
+    for (int i = 0; i <= 1000; ++i)
+        QTest::keyClick(&main->Data(), Qt::Key_Up);
+    EXPECT_EQ(main->Data().text(), "1");
+}
+
+TEST_F(MainWindowFixture, EscStopsOnlyTheStripsSpeechAndKeepsTheText)
+{
+    waitForTick(); // the phrase board and its speech control exist
+    QTest::keyClicks(&main->Data(), "half a line");
+    for (int press = 0; press < 2; ++press)
+        QTest::keyClick(&main->Data(), Qt::Key_Escape);
+    EXPECT_EQ(main->Data().text(), "half a line");
+    EXPECT_EQ(mainLog->stops, 2);
+    EXPECT_EQ(quickLog->stops, 0);
+    EXPECT_EQ(mainLog->spoken.size(), 1) << "only the greeting";
+}

@@ -124,8 +124,10 @@ TEST_F(MainWindowFixture, AboutNamesTheProgramItsAuthorAndTheSpeechEngine)
     command("MNUAbout")->trigger();
     ASSERT_EQ(boxes.size(), 2);
     EXPECT_EQ(boxes[0], "About Vocalo");
-    EXPECT_EQ(boxes[1], "Vocalo 1.0\nBy Quillon\n\nSpeech: " + speechEngineDescription());
-    EXPECT_TRUE(boxes[1].contains(QRegularExpression("\n\nSpeech: Flite [0-9.]+, voice \\w+$")))
+    EXPECT_EQ(boxes[1],
+        "Vocalo 1.0\nBy Quillon\n\nSpeech: " + speechEngineDescription()
+            + "\nEsc stops speaking; Up and Down bring back earlier lines.");
+    EXPECT_TRUE(boxes[1].contains(QRegularExpression("\n\nSpeech: Flite [0-9.]+, voice \\w+\n")))
         << qPrintable(boxes[1]);
 }
 

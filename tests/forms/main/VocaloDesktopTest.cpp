@@ -111,6 +111,30 @@ protected:
         QTest::qWait(300);
     }
 
+    // Speaks the text through the clipboard and the box; gives the recording's length at Enter.
+    std::size_t pasteAndSpeak(const QString &text)
+    {
+        QGuiApplication::clipboard()->setText(text);
+        clickIntoData();
+        xdotool({ "key", "ctrl+v" });
+        // The program asks this process for the clipboard's text.
+        QTest::qWait(1000);
+        xdotool({ "key", "Return" });
+        return recorder.samplesSoFar().size();
+    }
+
+    std::vector<int16_t> heardSince(std::size_t mark)
+    {
+        const std::vector<int16_t> samples = recorder.samplesSoFar();
+        return { samples.begin() + static_cast<std::ptrdiff_t>(std::min(mark, samples.size())),
+            samples.end() };
+    }
+
+    bool soundStartsAfter(std::size_t mark)
+    {
+        return waitUntil([&] { return audio::isNonSilent(heardSince(mark)); }, 10000);
+    }
+
     MonitorRecorder recorder;
     VocaloProcess vocalo;
     std::optional<WindowId> strip;
@@ -118,6 +142,20 @@ protected:
 };
 
 enum Command { Options = 1, QuickWindow, SecretPlace, About, Exit };
+
+// About an hour of speech.
+QString longText()
+{
+    QString words;
+    for (int i = 0; i < 1000; ++i)
+        words += QStringLiteral("Here are ten words that keep the speech going on. ");
+    return words;
+}
+
+double seconds(std::size_t samples)
+{
+    return double(samples) / audio::SampleRate;
+}
 
 } // namespace
 
@@ -246,23 +284,8 @@ TEST_F(RunningVocalo, AccessCodeOpensTheCreditsPageAndAClickThereReturns)
 TEST_F(RunningVocalo, ExitEndsAtOnceWhileALongTextIsSpoken)
 {
     greeting();
-    QString words;
-    for (int i = 0; i < 1000; ++i)
-        words += QStringLiteral("Here are ten words that keep the speech going on. ");
-    QGuiApplication::clipboard()->setText(words);
-    clickIntoData();
-    xdotool({ "key", "ctrl+v" });
-    // The program asks this process for the clipboard's text.
-    QTest::qWait(1000);
-    xdotool({ "key", "Return" });
-    const std::size_t pressed = recorder.samplesSoFar().size();
-    const auto heardSincePressed = [&] {
-        const std::vector<int16_t> samples = recorder.samplesSoFar();
-        return std::vector<int16_t>(
-            samples.begin() + static_cast<std::ptrdiff_t>(pressed), samples.end());
-    };
-    ASSERT_TRUE(waitUntil([&] { return audio::isNonSilent(heardSincePressed()); }, 10000))
-        << "the pasted text is spoken";
+    const std::size_t pressed = pasteAndSpeak(longText());
+    ASSERT_TRUE(soundStartsAfter(pressed)) << "the pasted text is spoken";
     QTest::qWait(1000);
     ASSERT_TRUE(vocalo.running());
 
@@ -275,7 +298,7 @@ TEST_F(RunningVocalo, ExitEndsAtOnceWhileALongTextIsSpoken)
     sinceClick.start();
     xdotool({ "click", "1" });
     ASSERT_TRUE(vocalo.waitForExit(5000)) << "still running";
-    const std::vector<int16_t> heard = heardSincePressed();
+    const std::vector<int16_t> heard = heardSince(pressed);
     ASSERT_GT(heard.size(), std::size_t(audio::SampleRate));
     EXPECT_TRUE(audio::isNonSilent(std::span(heard).last(audio::SampleRate)))
         << "the long text was still being spoken when Exit was chosen";
@@ -285,4 +308,62 @@ TEST_F(RunningVocalo, ExitEndsAtOnceWhileALongTextIsSpoken)
     EXPECT_EQ(vocalo.exitCode(), 0);
     // Generous for a shared machine; a wait on the speech workers would take seconds.
     EXPECT_LT(ms, 1000);
+}
+
+TEST_F(RunningVocalo, EscSilencesTheStripAtOnceWhileThePhraseBoardPlaysOn)
+{
+    greeting();
+    choose(QuickWindow);
+    const auto board = findWindow("Quick Window!");
+    ASSERT_TRUE(board);
+    // Clear of the strip, which keeps to the middle of the screen.
+    xdotool({ "windowmove", "--sync", QString::number(*board), "0", "0" });
+    QTest::qWait(300);
+    // Command27, which says the longest phrase.
+    const auto clickPhrase = [&] {
+        const auto g = geometry(*board);
+        pointerTo(g->x + (2640 + 1695 / 2) / 15, g->y + (3360 + 255 / 2) / 15);
+        xdotool({ "click", "1" });
+    };
+    const double phraseSeconds = secondsOfSound(hear(clickPhrase));
+    ASSERT_GT(phraseSeconds, 2.0);
+
+    // A long line with a second one queued behind it, stopped a second into it.
+    const std::size_t pasted = pasteAndSpeak(longText());
+    xdotool({ "type", "Not to be heard." });
+    xdotool({ "key", "Return" });
+    ASSERT_TRUE(soundStartsAfter(pasted));
+    QTest::qWait(1000);
+    // Marked before the key, so what is measured includes xdotool's own start: an upper bound.
+    const std::size_t stopped = recorder.samplesSoFar().size();
+    xdotool({ "key", "Escape" });
+    QTest::qWait(3000);
+    const std::vector<int16_t> afterEsc = heardSince(stopped);
+    const audio::SoundSpan tail = audio::nonSilentSpan(afterEsc);
+    std::printf(
+        "Esc: silent %.0f ms after the key\n", tail.found ? seconds(tail.last) * 1000 : 0.0);
+    // Finishing the sentence would take seconds; the queued line would follow it.
+    EXPECT_LT(seconds(tail.last), 1.0);
+    EXPECT_FALSE(audio::isNonSilent(std::span(afterEsc).last(2 * audio::SampleRate)));
+
+    xdotool({ "key", "Escape" }); // with nothing playing
+    xdotool({ "type", "--delay", "20", "hello again" });
+    const auto next = hear([&] { xdotool({ "key", "Return" }); });
+    std::printf(
+        "Next line: heard %.0f ms after Enter\n", audio::nonSilentSpan(next).startSeconds() * 1000);
+    EXPECT_GT(secondsOfSound(next), 0.4);
+    EXPECT_LT(secondsOfSound(next), 3.0) << "only the new line";
+
+    // Esc while a phrase plays over the long line: the phrase goes on to its end, alone.
+    ASSERT_TRUE(soundStartsAfter(pasteAndSpeak(longText())));
+    const std::size_t clicked = recorder.samplesSoFar().size();
+    clickPhrase();
+    clickIntoData();
+    xdotool({ "key", "Escape" });
+    const double escAt = seconds(recorder.samplesSoFar().size() - clicked);
+    QTest::qWait(static_cast<int>(phraseSeconds * 1000) + 2000);
+    const double lastSound = seconds(audio::nonSilentSpan(heardSince(clicked)).last);
+    EXPECT_LT(escAt, phraseSeconds - 1.0) << "Esc came too late to tell";
+    EXPECT_GT(lastSound, phraseSeconds - 0.5) << "the phrase was cut off";
+    EXPECT_LT(lastSound, phraseSeconds + 1.0) << "the long line went on";
 }
