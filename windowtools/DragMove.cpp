@@ -20,9 +20,11 @@ bool startX11WindowManagerMove(QWidget &window, QPoint pressPos)
     xcb_connection_t *connection = X11::connection();
     if (!connection || !window.windowHandle())
         return false;
-    const xcb_atom_t moveResize = X11::internAtom(connection, "_NET_WM_MOVERESIZE");
-    if (moveResize == XCB_ATOM_NONE)
+    // Without a window manager that carries the move out, the window follows the pointer by
+    // our own hand instead.
+    if (!X11::windowManagerSupports(connection, "_NET_WM_MOVERESIZE"))
         return false;
+    const xcb_atom_t moveResize = X11::internAtom(connection, "_NET_WM_MOVERESIZE");
     const qreal ratio = window.devicePixelRatioF();
     xcb_client_message_event_t message {};
     message.response_type = XCB_CLIENT_MESSAGE;
