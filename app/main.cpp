@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Application.h"
+#include "DisplaySession.h"
 #include "FormRegistry.h"
 #include "IntroFRM.h"
 #include "MainFRM.h"
@@ -10,7 +11,10 @@
 
 int main(int argc, char **argv)
 {
+    DisplaySession::preferX11();
     Application app(argc, argv);
+    DisplaySession::endWhenTheDisplayGoesAway();
+    DisplaySession::reportPlatformLimits();
     auto &forms = FormRegistry::instance();
     forms.registerForm(
         "IntroFRM", [] { return new IntroFRM(createSpeechEngine("Vocalo greeting")); });
