@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Inputs larger than anyone types: a pasted megabyte followed by typing, and ten thousand lines
+// entered as fast as a keyboard sends them. The strip must keep answering, hand every line on in
+// order and give back the memory a big text cost once the box is emptied.
+#include "MainWindowFixture.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+double residentMegabytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long resident = 0;
+    statm >> pages >> resident;
+    return double(resident) * 4096.0 / 1e6;
+}
+
+QString megabyteOfText()
+{
+    QString text;
+    while (text.size() < 1000000)
+        text += QStringLiteral("Here are ten words that keep the speech going on. ");
+    return text;
+}
+
+TEST_F(MainWindowFixture, AfterAPastedMegabyteKeysEchoAndEnterGivesTheMemoryBack)
+{
+    main->show();
+    QLineEdit &data = main->Data();
+    data.setFocus();
+    QTest::qWait(50);
+    const double before = residentMegabytes();
+    const QString text = megabyteOfText();
+    QApplication::clipboard()->setText(text);
+    QTest::keyClick(&data, Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(data.text().size(), text.size());
+    const double pasted = residentMegabytes();
+
+    QElapsedTimer echo;
+    echo.start();
+    QTest::keyClicks(&data, "xyz");
+    data.repaint();
+    std::printf("three keys echoed and drawn in %lld ms\n", static_cast<long long>(echo.elapsed()));
+    EXPECT_TRUE(data.text().endsWith("xyz"));
+
+    QTest::keyClick(&data, Qt::Key_Return);
+    ASSERT_EQ(mainLog->spoken.size(), 2) << "the greeting, then the text";
+    EXPECT_EQ(mainLog->spoken.last(), text + "xyz");
+    EXPECT_TRUE(data.text().isEmpty());
+    // The copies that are the test's own: the speech log's and the clipboard's.
+    mainLog->spoken.clear();
+    QApplication::clipboard()->clear();
+    const double entered = residentMegabytes();
+    std::printf(
+        "resident: %.1f MB before, %.1f MB pasted, %.1f MB after Enter\n", before, pasted, entered);
+    EXPECT_LT(entered - before, 0.4 * (pasted - before)) << "the paste's cost stays";
+}
+
+// Ten thousand lines posted at once, as a keyboard's queue would hold them; a timer that must
+// fire while they are handled stands for the user's next keystroke.
+TEST_F(MainWindowFixture, TenThousandLinesAreHandedOnInOrderAndTheStripStillAnswers)
+{
+    main->show();
+    QLineEdit &data = main->Data();
+    data.setFocus();
+    QTest::qWait(50);
+    mainLog->spoken.clear();
+    constexpr int Lines = 10000;
+    auto post = [&](Qt::Key key, const QString &text) {
+        QCoreApplication::postEvent(
+            &data, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+        QCoreApplication::postEvent(
+            &data, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
+    };
+    const double before = residentMegabytes();
+    for (int line = 0; line < Lines; ++line) {
+        for (const QChar c : QString::number(line))
+            post(Qt::Key(c.unicode()), c);
+        post(Qt::Key_Return, QStringLiteral("\r"));
+    }
+    int answered = 0;
+    QTimer answering;
+    answering.setInterval(0);
+    QObject::connect(&answering, &QTimer::timeout, [&] { ++answered; });
+    answering.start();
+    // Only a hang is bounded.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mainLog->spoken.size() >= Lines; }, 60000))
+        << mainLog->spoken.size() << " lines handed on";
+    answering.stop();
+    for (int line = 0; line < Lines; ++line)
+        ASSERT_EQ(mainLog->spoken.at(line), QString::number(line)) << "in order";
+    EXPECT_GT(answered, 0) << "the strip answered nothing while the lines came";
+    EXPECT_TRUE(data.text().isEmpty());
+    const double after = residentMegabytes();
+    std::printf("10000 lines: resident %.1f MB before, %.1f MB after; timer fired %d times\n",
+        before, after, answered);
+    EXPECT_LT(after - before, 20.0) << "memory grows with the number of lines";
+}
+
+} // namespace
