@@ -6,8 +6,11 @@ void LineRecall::remember(const QString &line)
     // A blank line says nothing, so there is nothing to say again.
     if (!line.trimmed().isEmpty() && (m_lines.empty() || m_lines.back() != line)) {
         m_lines.push_back(line);
-        if (m_lines.size() > Capacity)
+        m_characters += line.size();
+        while (m_lines.size() > Capacity || (m_characters > MaxCharacters && m_lines.size() > 1)) {
+            m_characters -= m_lines.front().size();
             m_lines.pop_front();
+        }
     }
     m_position = m_lines.size();
     m_draft.clear();

@@ -12,6 +12,9 @@ class LineRecall
 {
 public:
     static constexpr std::size_t Capacity = 1000;
+    // Pasted articles are lines too: a thousand of them would hold gigabytes. Past this many
+    // characters in all, the oldest lines are forgotten, the newest always kept.
+    static constexpr qsizetype MaxCharacters = 4 * 1024 * 1024;
 
     // A spoken line; blank lines and a repeat of the newest are not kept. Ends any stepping.
     void remember(const QString &line);
@@ -23,6 +26,7 @@ public:
 
 private:
     std::deque<QString> m_lines;
+    qsizetype m_characters = 0;
     // Index of the line shown; m_lines.size() while the box holds the draft.
     std::size_t m_position = 0;
     QString m_draft;

@@ -22,12 +22,16 @@ struct Collected
     {
         // 0 takes everything at once; otherwise samples per second.
         double samplesPerSecond = 0;
+        // Off: only the texts' lengths are kept, for floods of texts.
+        bool keepSamples = true;
     };
 
     Options options;
     mutable std::mutex mutex;
     std::condition_variable changed;
     std::vector<int16_t> samples;
+    // How many samples each text played, in the order they began.
+    std::vector<std::size_t> textLengths;
     int flushes = 0;
     std::chrono::steady_clock::time_point lastWrite;
 
@@ -124,8 +128,9 @@ private:
                     const auto played = static_cast<std::size_t>(elapsed * rate);
                     room = std::min(room, played + static_cast<std::size_t>(rate / 25) - taken);
                 }
+                const bool startsText = m_queue.nextStartsText();
                 const std::size_t n = m_queue.take(buffer.data(), room);
-                append(buffer.data(), n);
+                append(buffer.data(), n, startsText);
                 taken += n;
                 lock.lock();
                 if (m_ending)
@@ -139,13 +144,17 @@ private:
         }
     }
 
-    void append(const int16_t *samples, std::size_t count)
+    void append(const int16_t *samples, std::size_t count, bool startsText)
     {
         if (count == 0)
             return;
         {
             std::lock_guard lock(m_collected->mutex);
-            m_collected->samples.insert(m_collected->samples.end(), samples, samples + count);
+            if (startsText || m_collected->textLengths.empty())
+                m_collected->textLengths.push_back(0);
+            m_collected->textLengths.back() += count;
+            if (m_collected->options.keepSamples)
+                m_collected->samples.insert(m_collected->samples.end(), samples, samples + count);
             m_collected->lastWrite = std::chrono::steady_clock::now();
         }
         m_collected->changed.notify_all();

@@ -366,6 +366,47 @@ TEST(StopTest, NothingOfAStoppedTextSlipsThrough)
         listenTo("Only this.", FliteSpeechEngine::DefaultSpeed, FliteSpeechEngine::DefaultPitch));
 }
 
+// Lines as fast as a keyboard can send them: every one is spoken, in order, and the queue of
+// texts waiting costs little memory.
+TEST(QueueTest, AFloodOfLinesIsSpokenInFullInOrder)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    constexpr int Lines = 1000;
+#else
+    constexpr int Lines = 10000;
+#endif
+    const std::array<QString, 2> texts { QStringLiteral("Yes."),
+        QStringLiteral("No, not that one.") };
+    const std::array<std::size_t, 2> lengths { listenTo(texts[0], 180, 95).size(),
+        listenTo(texts[1], 180, 95).size() };
+    ASSERT_NE(lengths[0], lengths[1]);
+
+    auto collected = std::make_shared<Collected>();
+    collected->options.keepSamples = false;
+    FliteSpeechEngine engine(collectInto(collected));
+    engine.SetSpeed(180);
+    engine.SetPitch(95);
+    const long rssBefore = residentKilobytes();
+    for (int i = 0; i < Lines; ++i)
+        engine.Speak(texts[i % 3 == 0 ? 1 : 0]);
+    const long grownKb = residentKilobytes() - rssBefore;
+    const std::size_t lastLength = lengths[(Lines - 1) % 3 == 0 ? 1 : 0];
+    // Until the last line has played in full, or something went wrong on the way.
+    collected->waitFor(
+        [&](const auto &) {
+            const auto &heard = collected->textLengths;
+            return heard.size() > std::size_t(Lines)
+                || (heard.size() == std::size_t(Lines) && heard.back() >= lastLength);
+        },
+        600s);
+
+    std::lock_guard lock(collected->mutex);
+    ASSERT_EQ(collected->textLengths.size(), std::size_t(Lines));
+    for (int i = 0; i < Lines; ++i)
+        ASSERT_EQ(collected->textLengths[i], lengths[i % 3 == 0 ? 1 : 0]) << "line " << i;
+    EXPECT_LT(grownKb, 10 * 1024) << "queued lines took " << grownKb << " kB";
+}
+
 // An output that plays nothing and starts no thread of its own.
 class DeafOutput final : public AudioOutput
 {

@@ -440,6 +440,15 @@ TEST_F(MainWindowFixture, UpAndDownRecallSpokenLinesAsAShellDoes)
     for (int i = 0; i <= 1000; ++i)
         QTest::keyClick(&main->Data(), Qt::Key_Up);
     EXPECT_EQ(main->Data().text(), "1");
+
+    // Pasted megabytes are forgotten sooner: four million characters in all.
+    for (char c : { 'a', 'b', 'c', 'd', 'e' }) {
+        main->Data().setText(QString(1024 * 1024, QLatin1Char(c)));
+        QTest::keyClick(&main->Data(), Qt::Key_Return);
+    }
+    for (int i = 0; i < 10; ++i)
+        QTest::keyClick(&main->Data(), Qt::Key_Up);
+    EXPECT_EQ(main->Data().text(), QString(1024 * 1024, u'b'));
 }
 
 TEST_F(MainWindowFixture, EscStopsOnlyTheStripsSpeechAndKeepsTheText)
