@@ -1,0 +1,447 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Measures the real program on a real desktop, as a user meets it: start-up, the time from the
+// Enter key to the first sample heard on the sound server's monitor (with espeak-ng fed line by
+// line as a reference, in the same run), and what it costs while it sits idle. Run it inside
+// tests/harness/with-desktop; scripts/bench does that.
+#include "DesktopInput.h"
+#include "MonitorListener.h"
+#include "ProcessStats.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Options
+{
+    std::string vocalo;
+    std::string floor;
+    std::string json = "desktop-bench.json";
+    std::string log = "desktop-bench.log";
+    // A plosive start gives a sharp onset, so the threshold hardly moves the figure; a soft "h"
+    // rises over a hundred milliseconds and would measure the voice, not the program.
+    std::string text = "papa";
+    int runs = 20;
+    int threshold = MonitorListener::AudibleThreshold;
+    int idleSeconds = 3;
+    int cpuSeconds = 20;
+};
+
+[[noreturn]] void fail(const std::string &why)
+{
+    std::cerr << "desktop-bench: " << why << '\n';
+    std::exit(1);
+}
+
+Options parse(int argc, char **argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string flag = argv[i];
+        if (i + 1 >= argc)
+            fail("missing value after " + flag);
+        const std::string value = argv[++i];
+        if (flag == "--vocalo")
+            options.vocalo = value;
+        else if (flag == "--floor")
+            options.floor = value;
+        else if (flag == "--json")
+            options.json = value;
+        else if (flag == "--log")
+            options.log = value;
+        else if (flag == "--text")
+            options.text = value;
+        else if (flag == "--runs")
+            options.runs = std::max(1, std::atoi(value.c_str()));
+        else if (flag == "--threshold")
+            options.threshold = std::max(1, std::atoi(value.c_str()));
+        else if (flag == "--idle-seconds")
+            options.idleSeconds = std::max(0, std::atoi(value.c_str()));
+        else if (flag == "--cpu-seconds")
+            options.cpuSeconds = std::max(1, std::atoi(value.c_str()));
+        else
+            fail("unknown option " + flag);
+    }
+    if (options.vocalo.empty() || options.floor.empty())
+        fail("usage: desktop-bench --vocalo PATH --floor PATH [--json PATH] [--log PATH] "
+             "[--runs N] [--idle-seconds S] [--cpu-seconds S] [--text WORDS] [--threshold N]");
+    return options;
+}
+
+// Starts a program that dies with this one; its output goes to `log`. With `input`, its
+// standard input is the read end of a pipe whose write end is returned there.
+pid_t spawn(const std::vector<std::string> &command, const std::string &log, int *input = nullptr)
+{
+    std::vector<char *> argv;
+    for (const std::string &word : command)
+        argv.push_back(const_cast<char *>(word.c_str()));
+    argv.push_back(nullptr);
+    int pipeEnds[2] = { -1, -1 };
+    if (input && pipe2(pipeEnds, O_CLOEXEC) != 0)
+        fail("no pipe");
+    const int logFd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (input)
+            dup2(pipeEnds[0], STDIN_FILENO);
+        if (logFd >= 0) {
+            dup2(logFd, STDOUT_FILENO);
+            dup2(logFd, STDERR_FILENO);
+        }
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    if (logFd >= 0)
+        close(logFd);
+    if (input) {
+        close(pipeEnds[0]);
+        *input = pipeEnds[1];
+    }
+    if (pid < 0)
+        fail("could not start " + command.front());
+    return pid;
+}
+
+void stop(pid_t pid)
+{
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 300; ++i) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid)
+            return;
+        std::this_thread::sleep_for(10ms);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+bool pollFor(const std::function<bool()> &condition, std::chrono::milliseconds timeout,
+    std::chrono::milliseconds step = 1ms)
+{
+    const auto deadline = Clock::now() + timeout;
+    while (!condition()) {
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(step);
+    }
+    return true;
+}
+
+double msBetween(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+struct Latencies
+{
+    std::vector<double> ms;
+    int missed = 0; // Enter given, nothing heard within five seconds
+
+    double median() const
+    {
+        if (ms.empty())
+            return NAN;
+        std::vector<double> sorted = ms;
+        std::sort(sorted.begin(), sorted.end());
+        const std::size_t n = sorted.size();
+        return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    }
+    // Nearest rank: the smallest value that at least 95 % of the runs reach.
+    double p95() const
+    {
+        if (ms.empty())
+            return NAN;
+        std::vector<double> sorted = ms;
+        std::sort(sorted.begin(), sorted.end());
+        const auto rank = static_cast<std::size_t>(std::ceil(0.95 * double(sorted.size())));
+        return sorted[std::max<std::size_t>(rank, 1) - 1];
+    }
+};
+
+// One line, spoken either after `idle` of silence or right after the previous line has ended
+// (back to back: the program's output is still warm). `say` hands the line over and returns
+// the moment it did.
+void measureLine(MonitorListener &monitor, Latencies &into, bool backToBack,
+    std::chrono::milliseconds idle, const std::function<void()> &prepare,
+    const std::function<Clock::time_point()> &say)
+{
+    // The end of the previous line: no word of a one-word line is followed by this much quiet.
+    if (!monitor.waitForSilence(backToBack ? 300ms : idle, 60s))
+        fail("the sound never stopped");
+    prepare();
+    if (backToBack) {
+        // Half a second after the last sample, whatever the preparation took.
+        const auto last = monitor.lastAudible().value_or(Clock::now());
+        std::this_thread::sleep_until(std::max(last + 500ms, Clock::now() + 100ms));
+    } else {
+        std::this_thread::sleep_for(150ms);
+    }
+    const Clock::time_point given = say();
+    if (const auto ms = monitor.onsetAfter(given, 5s))
+        into.ms.push_back(*ms);
+    else
+        ++into.missed;
+}
+
+struct Idle
+{
+    double seconds = 0;
+    double cpu = 0;
+    double floorCpu = 0;
+    double run = 0;
+    double floorRun = 0;
+    std::vector<processstats::ThreadRate> threads;
+    std::vector<processstats::ThreadRate> floorThreads;
+    MonitorListener::Streams streamsAtStart;
+    MonitorListener::Streams streamsAtEnd;
+    double startAfterSpeechS = 0;
+};
+
+double total(const std::vector<processstats::ThreadRate> &rates)
+{
+    double sum = 0;
+    for (const auto &rate : rates)
+        sum += rate.perSecond;
+    return sum;
+}
+
+Idle measureIdle(MonitorListener &monitor, pid_t vocalo, pid_t floor, int seconds)
+{
+    Idle idle;
+    idle.seconds = seconds;
+    // Five seconds after the last speech: long past any stream's closing or corking.
+    if (!monitor.waitForSilence(5s, 60s))
+        fail("the sound never stopped");
+    const auto last = monitor.lastAudible();
+    idle.startAfterSpeechS = last ? msBetween(*last, Clock::now()) / 1000 : -1;
+    idle.streamsAtStart = monitor.streamsOf(vocalo);
+    const auto threadsBefore = processstats::threads(vocalo);
+    const auto floorThreadsBefore = processstats::threads(floor);
+    const double cpuBefore = processstats::cpuSeconds(vocalo);
+    const double floorCpuBefore = processstats::cpuSeconds(floor);
+    const double runBefore = processstats::runSeconds(vocalo);
+    const double floorRunBefore = processstats::runSeconds(floor);
+    const auto started = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const double elapsed = msBetween(started, Clock::now()) / 1000;
+    idle.cpu = (processstats::cpuSeconds(vocalo) - cpuBefore) / elapsed;
+    idle.floorCpu = (processstats::cpuSeconds(floor) - floorCpuBefore) / elapsed;
+    idle.run = (processstats::runSeconds(vocalo) - runBefore) / elapsed;
+    idle.floorRun = (processstats::runSeconds(floor) - floorRunBefore) / elapsed;
+    idle.threads = processstats::switchRates(threadsBefore, processstats::threads(vocalo), elapsed);
+    idle.floorThreads
+        = processstats::switchRates(floorThreadsBefore, processstats::threads(floor), elapsed);
+    idle.streamsAtEnd = monitor.streamsOf(vocalo);
+    if (monitor.lastAudible() != last)
+        fail("something spoke during the idle window");
+    return idle;
+}
+
+std::string number(double value, int decimals = 1)
+{
+    if (std::isnan(value))
+        return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+std::string jsonArray(const std::vector<double> &values)
+{
+    std::string text = "[";
+    for (std::size_t i = 0; i < values.size(); ++i)
+        text += (i ? ", " : "") + number(values[i], 2);
+    return text + "]";
+}
+
+std::string jsonLatencies(const Latencies &l)
+{
+    return "{\"median_ms\": " + number(l.median(), 2) + ", \"p95_ms\": " + number(l.p95(), 2)
+        + ", \"n\": " + std::to_string(l.ms.size()) + ", \"missed\": " + std::to_string(l.missed)
+        + ", \"samples_ms\": " + jsonArray(l.ms) + "}";
+}
+
+std::string jsonThreads(const std::vector<processstats::ThreadRate> &rates)
+{
+    std::string text = "[";
+    for (std::size_t i = 0; i < rates.size(); ++i) {
+        std::string name;
+        for (const char c : rates[i].name)
+            if (c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20)
+                name += c;
+        text += std::string(i ? ", " : "") + "{\"tid\": " + std::to_string(rates[i].tid)
+            + ", \"name\": \"" + name + "\", \"per_second\": " + number(rates[i].perSecond, 1)
+            + "}";
+    }
+    return text + "]";
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const Options options = parse(argc, argv);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    for (const std::filesystem::path file : { options.log, options.json })
+        if (file.has_parent_path())
+            std::filesystem::create_directories(file.parent_path());
+    std::filesystem::remove(options.log);
+
+    MonitorListener monitor(options.threshold);
+    const char *sink = std::getenv("VOCALO_TEST_SINK");
+    std::string error;
+    if (!monitor.start(sink ? std::string(sink) + ".monitor" : "@DEFAULT_MONITOR@", error))
+        fail("cannot listen to the sound server: " + error);
+    DesktopInput input;
+    if (!input.ready())
+        fail("no X display with the XTest extension");
+
+    // Start-up: the splash, then its greeting, then the strip with the text box focused.
+    const Clock::time_point launched = Clock::now();
+    const pid_t vocalo = spawn({ options.vocalo }, options.log);
+    if (!pollFor([&] { return input.viewable("Vocalo"); }, 10s))
+        fail("the splash never showed");
+    const double splashMs = msBetween(launched, Clock::now());
+    if (!monitor.waitForSound(launched, 10s))
+        fail("no greeting heard");
+    if (!pollFor([&] { return input.viewable("Vocalo 1.0"); }, 30s, 5ms))
+        fail("the strip never showed");
+    if (!monitor.waitForSilence(1500ms, 30s))
+        fail("the greeting never ended");
+    const long rssKiB = processstats::rssKiB(vocalo);
+
+    const std::chrono::milliseconds idleGap = std::chrono::seconds(options.idleSeconds);
+    const auto typeLine = [&] { input.type(options.text); };
+    const auto pressEnter = [&] { return input.pressReturn(); };
+    Latencies vocaloIdle;
+    Latencies vocaloBackToBack;
+    for (int i = 0; i < options.runs; ++i)
+        measureLine(monitor, vocaloIdle, false, idleGap, typeLine, pressEnter);
+    for (int i = 0; i < options.runs; ++i)
+        measureLine(monitor, vocaloBackToBack, true, idleGap, typeLine, pressEnter);
+
+    const pid_t floor = spawn({ options.floor }, options.log);
+    const Idle idle = measureIdle(monitor, vocalo, floor, options.cpuSeconds);
+    stop(floor);
+    stop(vocalo);
+
+    // The reference: a long-running espeak-ng that speaks each line of its standard input, the
+    // way a terminal hands it what is typed. Its first line loads the voice: not counted.
+    int toEspeak = -1;
+    const pid_t espeak = spawn({ "espeak-ng" }, options.log, &toEspeak);
+    const std::string line = options.text + "\n";
+    const auto writeLine = [&] {
+        if (write(toEspeak, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+            fail("espeak-ng does not take its input");
+        return Clock::now();
+    };
+    writeLine();
+    if (!monitor.waitForSound(launched, 10s))
+        fail("espeak-ng is not heard");
+    Latencies espeakIdle;
+    Latencies espeakBackToBack;
+    for (int i = 0; i < options.runs; ++i)
+        measureLine(
+            monitor, espeakIdle, false, idleGap, [] {}, writeLine);
+    for (int i = 0; i < options.runs; ++i)
+        measureLine(
+            monitor, espeakBackToBack, true, idleGap, [] {}, writeLine);
+    close(toEspeak);
+    stop(espeak);
+
+    const double cpuRatio = idle.cpu / idle.floorCpu;
+    const double runRatio = idle.run / idle.floorRun;
+    const double wakeups = total(idle.threads);
+    const double floorWakeups = total(idle.floorThreads);
+
+    std::printf("\nVocalo on a private desktop (line \"%s\", n = %d per mode)\n\n",
+        options.text.c_str(), options.runs);
+    std::printf(
+        "%-44s %10s %10s %8s\n", "Enter -> first audible sample", "median ms", "p95 ms", "missed");
+    const auto row = [](const char *what, const Latencies &l) {
+        std::printf("%-44s %10s %10s %8d\n", what, number(l.median()).c_str(),
+            number(l.p95()).c_str(), l.missed);
+    };
+    row("  vocalo, after idle", vocaloIdle);
+    row("  vocalo, back to back", vocaloBackToBack);
+    row("  espeak-ng reading stdin, after idle", espeakIdle);
+    row("  espeak-ng reading stdin, back to back", espeakBackToBack);
+    std::printf("  (after idle: %d s of silence before the key; back to back: 0.5 s after the "
+                "previous line)\n\n",
+        options.idleSeconds);
+    std::printf("Idle for %d s, %.1f s after the last speech\n", options.cpuSeconds,
+        idle.startAfterSpeechS);
+    std::printf("  CPU (utime+stime)   vocalo %s %%  1 ms-timer floor %s %%  ratio %s\n",
+        number(idle.cpu * 100, 2).c_str(), number(idle.floorCpu * 100, 2).c_str(),
+        number(cpuRatio, 2).c_str());
+    std::printf("  CPU (schedstat)     vocalo %s %%  1 ms-timer floor %s %%  ratio %s\n",
+        number(idle.run * 100, 2).c_str(), number(idle.floorRun * 100, 2).c_str(),
+        number(runRatio, 2).c_str());
+    std::printf("  wake-ups (context switches) /s: vocalo %s, floor %s\n", number(wakeups).c_str(),
+        number(floorWakeups).c_str());
+    for (const auto &thread : idle.threads)
+        std::printf("    %-20s %7d %10s /s\n", thread.name.c_str(), thread.tid,
+            number(thread.perSecond).c_str());
+    std::printf("  running streams (of open): %d of %d at the start, %d of %d at the end\n\n",
+        idle.streamsAtStart.running, idle.streamsAtStart.open, idle.streamsAtEnd.running,
+        idle.streamsAtEnd.open);
+    std::printf("RSS after start-up: %.1f MiB\n", static_cast<double>(rssKiB) / 1024);
+    std::printf("Process start -> splash mapped: %s ms\n", number(splashMs).c_str());
+
+    std::ofstream out(options.json);
+    out << "{\n"
+        << "  \"text\": \"" << options.text << "\",\n"
+        << "  \"enter_to_first_audible\": {\n"
+        << "    \"vocalo_after_idle\": " << jsonLatencies(vocaloIdle) << ",\n"
+        << "    \"vocalo_back_to_back\": " << jsonLatencies(vocaloBackToBack) << ",\n"
+        << "    \"espeak_ng_after_idle\": " << jsonLatencies(espeakIdle) << ",\n"
+        << "    \"espeak_ng_back_to_back\": " << jsonLatencies(espeakBackToBack) << "\n"
+        << "  },\n"
+        << "  \"idle\": {\n"
+        << "    \"seconds\": " << options.cpuSeconds << ",\n"
+        << "    \"start_after_last_speech_s\": " << number(idle.startAfterSpeechS, 2) << ",\n"
+        << "    \"cpu_fraction\": " << number(idle.cpu, 5) << ",\n"
+        << "    \"floor_cpu_fraction\": " << number(idle.floorCpu, 5) << ",\n"
+        << "    \"cpu_ratio\": " << number(cpuRatio, 3) << ",\n"
+        << "    \"schedstat_cpu_fraction\": " << number(idle.run, 5) << ",\n"
+        << "    \"schedstat_floor_cpu_fraction\": " << number(idle.floorRun, 5) << ",\n"
+        << "    \"schedstat_cpu_ratio\": " << number(runRatio, 3) << ",\n"
+        << "    \"wakeups_per_second\": " << number(wakeups) << ",\n"
+        << "    \"floor_wakeups_per_second\": " << number(floorWakeups) << ",\n"
+        << "    \"threads\": " << jsonThreads(idle.threads) << ",\n"
+        << "    \"floor_threads\": " << jsonThreads(idle.floorThreads) << ",\n"
+        << "    \"streams_at_start\": {\"open\": " << idle.streamsAtStart.open
+        << ", \"running\": " << idle.streamsAtStart.running << "},\n"
+        << "    \"streams_at_end\": {\"open\": " << idle.streamsAtEnd.open
+        << ", \"running\": " << idle.streamsAtEnd.running << "}\n"
+        << "  },\n"
+        << "  \"rss_after_startup_kib\": " << rssKiB << ",\n"
+        << "  \"start_to_splash_mapped_ms\": " << number(splashMs, 2) << "\n"
+        << "}\n";
+    std::printf("\nWritten to %s\n", options.json.c_str());
+    const bool heardAll
+        = vocaloIdle.missed + vocaloBackToBack.missed + espeakIdle.missed + espeakBackToBack.missed
+        == 0;
+    return heardAll ? 0 : 2;
+}

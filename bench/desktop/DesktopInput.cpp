@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "DesktopInput.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <cstring>
+#include <thread>
+
+namespace {
+
+// A window destroyed between two looks must not end the benchmark through Xlib's handler.
+int ignoreErrors(Display *, XErrorEvent *)
+{
+    return 0;
+}
+
+bool titled(Display *display, Window window, const std::string &title)
+{
+    XTextProperty name;
+    if (!XGetWMName(display, window, &name) || !name.value)
+        return false;
+    const bool same
+        = name.nitems == title.size() && std::memcmp(name.value, title.data(), title.size()) == 0;
+    XFree(name.value);
+    return same;
+}
+
+// The window manager puts each client window into a frame: look two levels down from the root.
+bool findViewable(Display *display, Window parent, const std::string &title, int depth)
+{
+    Window root = 0;
+    Window parentOfParent = 0;
+    Window *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, parent, &root, &parentOfParent, &children, &count))
+        return false;
+    bool found = false;
+    for (unsigned int i = 0; i < count && !found; ++i) {
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display, children[i], &attributes)
+            || attributes.map_state != IsViewable)
+            continue;
+        found = titled(display, children[i], title)
+            || (depth > 1 && findViewable(display, children[i], title, depth - 1));
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
+} // namespace
+
+DesktopInput::DesktopInput()
+{
+    m_display = XOpenDisplay(nullptr);
+    if (!m_display)
+        return;
+    XSetErrorHandler(ignoreErrors);
+    int event = 0;
+    int error = 0;
+    int major = 0;
+    int minor = 0;
+    m_ready = XTestQueryExtension(m_display, &event, &error, &major, &minor);
+}
+
+DesktopInput::~DesktopInput()
+{
+    if (m_display)
+        XCloseDisplay(m_display);
+}
+
+void DesktopInput::tap(unsigned long keysym)
+{
+    const KeyCode code = XKeysymToKeycode(m_display, keysym);
+    XTestFakeKeyEvent(m_display, code, True, CurrentTime);
+    XTestFakeKeyEvent(m_display, code, False, CurrentTime);
+    XSync(m_display, False);
+}
+
+void DesktopInput::type(std::string_view text)
+{
+    for (const char c : text) {
+        const char name[2] = { c, 0 };
+        tap(c == ' ' ? XK_space : XStringToKeysym(name));
+        // Paced like fast typing, so no key is merged into auto-repeat or lost.
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+DesktopInput::Clock::time_point DesktopInput::pressReturn()
+{
+    const KeyCode code = XKeysymToKeycode(m_display, XK_Return);
+    XTestFakeKeyEvent(m_display, code, True, CurrentTime);
+    XFlush(m_display);
+    const Clock::time_point pressed = Clock::now();
+    XTestFakeKeyEvent(m_display, code, False, CurrentTime);
+    XFlush(m_display);
+    return pressed;
+}
+
+bool DesktopInput::viewable(const std::string &title)
+{
+    return m_display && findViewable(m_display, DefaultRootWindow(m_display), title, 2);
+}
