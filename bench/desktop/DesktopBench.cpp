@@ -83,6 +83,11 @@ Options parse(int argc, char **argv)
         else
             fail("unknown option " + flag);
     }
+    // What XTest types here, one key each, and espeak-ng reads as a line.
+    if (options.text.empty()
+        || options.text.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789 ")
+            != std::string::npos)
+        fail("--text takes lower-case letters, digits and spaces");
     if (options.vocalo.empty() || options.floor.empty())
         fail("usage: desktop-bench --vocalo PATH --floor PATH [--json PATH] [--log PATH] "
              "[--runs N] [--idle-seconds S] [--cpu-seconds S] [--text WORDS] [--threshold N]");
@@ -303,6 +308,8 @@ int main(int argc, char **argv)
 {
     const Options options = parse(argc, argv);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
+    // A reference program that is missing must end in a message, not in SIGPIPE.
+    signal(SIGPIPE, SIG_IGN);
     for (const std::filesystem::path file : { options.log, options.json })
         if (file.has_parent_path())
             std::filesystem::create_directories(file.parent_path());
@@ -356,8 +363,7 @@ int main(int argc, char **argv)
             fail("espeak-ng does not take its input");
         return Clock::now();
     };
-    writeLine();
-    if (!monitor.waitForSound(launched, 10s))
+    if (!monitor.waitForSound(writeLine(), 10s))
         fail("espeak-ng is not heard");
     Latencies espeakIdle;
     Latencies espeakBackToBack;
