@@ -348,6 +348,26 @@ int main(int argc, char **argv)
     for (int i = 0; i < options.runs; ++i)
         measureLine(monitor, vocaloBackToBack, true, idleGap, typeLine, pressEnter);
 
+    // Esc a second into a line of several seconds: how long the sound goes on after the key.
+    Latencies vocaloEsc;
+    const std::string longLine = "here are some words that keep the speech going for a while";
+    for (int i = 0; i < std::max(1, options.runs / 2); ++i) {
+        if (!monitor.waitForSilence(1s, 60s))
+            fail("the sound never stopped");
+        input.type(longLine);
+        std::this_thread::sleep_for(150ms);
+        const Clock::time_point entered = input.pressReturn();
+        if (!monitor.waitForSound(entered, 5s)) {
+            ++vocaloEsc.missed;
+            continue;
+        }
+        std::this_thread::sleep_for(1s);
+        const Clock::time_point escaped = input.pressEscape();
+        if (!monitor.waitForSilence(1s, 60s))
+            fail("the sound never stopped");
+        vocaloEsc.ms.push_back(std::max(0.0, msBetween(escaped, *monitor.lastAudible())));
+    }
+
     const pid_t floor = spawn({ options.floor }, options.log);
     const Idle idle = measureIdle(monitor, vocalo, floor, options.cpuSeconds);
     stop(floor);
@@ -394,8 +414,10 @@ int main(int argc, char **argv)
     row("  espeak-ng reading stdin, after idle", espeakIdle);
     row("  espeak-ng reading stdin, back to back", espeakBackToBack);
     std::printf("  (after idle: %d s of silence before the key; back to back: 0.5 s after the "
-                "previous line)\n\n",
+                "previous line)\n",
         options.idleSeconds);
+    row("Esc a second into a line -> last audible", vocaloEsc);
+    std::printf("\n");
     std::printf("Idle for %d s, %.1f s after the last speech\n", options.cpuSeconds,
         idle.startAfterSpeechS);
     std::printf("  CPU (utime+stime)   vocalo %s %%  1 ms-timer floor %s %%  ratio %s\n",
@@ -424,6 +446,7 @@ int main(int argc, char **argv)
         << "    \"espeak_ng_after_idle\": " << jsonLatencies(espeakIdle) << ",\n"
         << "    \"espeak_ng_back_to_back\": " << jsonLatencies(espeakBackToBack) << "\n"
         << "  },\n"
+        << "  \"esc_to_last_audible\": " << jsonLatencies(vocaloEsc) << ",\n"
         << "  \"idle\": {\n"
         << "    \"seconds\": " << options.cpuSeconds << ",\n"
         << "    \"start_after_last_speech_s\": " << number(idle.startAfterSpeechS, 2) << ",\n"

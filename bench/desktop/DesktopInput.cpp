@@ -92,7 +92,17 @@ void DesktopInput::type(std::string_view text)
 
 DesktopInput::Clock::time_point DesktopInput::pressReturn()
 {
-    const KeyCode code = XKeysymToKeycode(m_display, XK_Return);
+    return press(XK_Return);
+}
+
+DesktopInput::Clock::time_point DesktopInput::pressEscape()
+{
+    return press(XK_Escape);
+}
+
+DesktopInput::Clock::time_point DesktopInput::press(unsigned long keysym)
+{
+    const KeyCode code = XKeysymToKeycode(m_display, keysym);
     XTestFakeKeyEvent(m_display, code, True, CurrentTime);
     XFlush(m_display);
     const Clock::time_point pressed = Clock::now();

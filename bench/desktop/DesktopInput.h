@@ -24,14 +24,16 @@ public:
 
     // Lower-case letters, digits and spaces, one tap each.
     void type(std::string_view text);
-    // Taps Return; the time is taken right after the press has been sent to the X server.
+    // Taps Return or Esc; the time is taken right after the press has been sent to the server.
     Clock::time_point pressReturn();
+    Clock::time_point pressEscape();
 
     // Whether a client window titled exactly `title` is mapped on the screen.
     bool viewable(const std::string &title);
 
 private:
     void tap(unsigned long keysym);
+    Clock::time_point press(unsigned long keysym);
 
     _XDisplay *m_display = nullptr;
     bool m_ready = false;
