@@ -21,32 +21,53 @@ std::mutex &fliteLock()
     return lock;
 }
 
-// Set once under the lock by the first caller, read only under the lock afterwards.
-cst_voice *g_voice = nullptr;
-bool g_initialised = false;
-
 // Flite's error path longjmps to cst_errjmp when it is set and calls exit() when it is not.
 // The jump buffer is process-wide, like the lock that guards it. The functions that call setjmp
 // hold no C++ objects with destructors, so jumping back over Flite's frames skips nothing.
 std::jmp_buf g_errorJump;
 
-cst_voice *loadVoiceLocked()
+// Written only inside registerVoice(), so that a longjmp back into it finds it in memory.
+cst_voice *g_registeredVoice = nullptr;
+
+void registerVoice()
 {
-    if (g_initialised)
-        return g_voice;
-    g_initialised = true;
     jmp_buf *previous = cst_errjmp;
     cst_errjmp = &g_errorJump;
     if (setjmp(g_errorJump) == 0) {
         flite_init();
-        g_voice = register_cmu_us_kal16(nullptr);
+        g_registeredVoice = register_cmu_us_kal16(nullptr);
     } else {
-        g_voice = nullptr;
+        g_registeredVoice = nullptr;
     }
     cst_errjmp = previous;
-    if (!g_voice)
-        std::fputs("vocalo: the Flite voice cmu_us_kal16 could not be loaded\n", stderr);
-    return g_voice;
+}
+
+struct LoadedVoice
+{
+    cst_voice *voice = nullptr;
+    // Read from the voice once, so that describing it never waits for the lock a long sentence
+    // holds.
+    QString name;
+};
+
+// Every use of Flite comes through here first and call_once holds the others back until the voice
+// is in, so loading needs no lock; afterwards the voice is only used under the lock.
+const LoadedVoice &loadedVoice()
+{
+    static LoadedVoice loaded;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        registerVoice();
+        loaded.voice = g_registeredVoice;
+        if (loaded.voice) {
+            loaded.name = QString::fromUtf8(
+                get_param_string(loaded.voice->features, "name", loaded.voice->name));
+        } else {
+            loaded.name = QStringLiteral("none");
+            std::fputs("vocalo: the Flite voice cmu_us_kal16 could not be loaded\n", stderr);
+        }
+    });
+    return loaded;
 }
 
 struct StreamContext
@@ -90,10 +111,10 @@ cst_utterance *guardedSynth(cst_utterance *utterance, cst_voice *voice)
 
 Outcome synthesize(const QByteArray &sentence, Prosody prosody, SampleReceiver &receiver)
 {
-    std::lock_guard lock(fliteLock());
-    cst_voice *voice = loadVoiceLocked();
+    cst_voice *voice = loadedVoice().voice;
     if (!voice)
         return Outcome::Failed;
+    std::lock_guard lock(fliteLock());
 
     StreamContext context { &receiver, false };
     cst_utterance *utterance = new_utterance();
@@ -118,11 +139,8 @@ Outcome synthesize(const QByteArray &sentence, Prosody prosody, SampleReceiver &
 
 QString description()
 {
-    std::lock_guard lock(fliteLock());
-    const cst_voice *voice = loadVoiceLocked();
-    const char *name = voice ? get_param_string(voice->features, "name", voice->name) : "none";
     return QStringLiteral("Flite %1, voice %2")
-        .arg(QString::fromLatin1(FLITE_PROJECT_VERSION), QString::fromUtf8(name));
+        .arg(QString::fromLatin1(FLITE_PROJECT_VERSION), loadedVoice().name);
 }
 
 } // namespace flitevoice

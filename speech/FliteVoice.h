@@ -39,7 +39,8 @@ protected:
 // Synthesises one sentence (UTF-8) with its own prosody; the voice's own settings never change.
 Outcome synthesize(const QByteArray &sentence, Prosody prosody, SampleReceiver &receiver);
 
-// "Flite 2.2, voice cmu_us_kal16", from the library's version and the loaded voice.
+// "Flite 2.2, voice cmu_us_kal16", from the library's version and the loaded voice. Never waits
+// for a sentence being synthesised.
 QString description();
 
 } // namespace flitevoice
