@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -45,21 +46,24 @@ constexpr int HighestPitchHz = 400;
 }
 
 // Bit 0: the text is UTF-16 (little-endian) instead of UTF-8. Bits 1-3: speed, from 50 to 250
-// words a minute. Bits 4-7: pitch, from 50 to 400 Hz.
+// words a minute. Bits 4-6: pitch, from 50 to 400 Hz. Bit 7: every sentence is stopped after its
+// first tenth of a second, as when the user stops speech.
 struct Header
 {
     bool utf16;
     flitevoice::Prosody prosody;
+    bool stopEarly;
 };
 
 Header readHeader(uint8_t byte)
 {
     const int speedStep = (byte >> 1) & 0x7;
-    const int pitchStep = byte >> 4;
+    const int pitchStep = (byte >> 4) & 0x7;
     const double wordsPerMinute
         = SlowestWordsPerMinute + speedStep * (FastestWordsPerMinute - SlowestWordsPerMinute) / 7.0;
-    const double pitch = LowestPitchHz + pitchStep * (HighestPitchHz - LowestPitchHz) / 15.0;
-    return { (byte & 1) != 0, { pitch, flitevoice::WordsPerMinuteAtStretchOne / wordsPerMinute } };
+    const double pitch = LowestPitchHz + pitchStep * (HighestPitchHz - LowestPitchHz) / 7.0;
+    return { (byte & 1) != 0, { pitch, flitevoice::WordsPerMinuteAtStretchOne / wordsPerMinute },
+        (byte & 0x80) != 0 };
 }
 
 QString readText(bool utf16, const uint8_t *data, std::size_t size)
@@ -75,7 +79,17 @@ QString readText(bool utf16, const uint8_t *data, std::size_t size)
 class DiscardingReceiver final : public flitevoice::SampleReceiver
 {
 public:
-    bool receive(const int16_t *, std::size_t) override { return true; }
+    explicit DiscardingReceiver(std::size_t stopAfter = SIZE_MAX) : m_stopAfter(stopAfter) { }
+
+    bool receive(const int16_t *, std::size_t count) override
+    {
+        m_received += count;
+        return m_received < m_stopAfter;
+    }
+
+private:
+    std::size_t m_stopAfter;
+    std::size_t m_received = 0;
 };
 
 // What every sentence handed to Flite must be, whatever came in.
@@ -136,14 +150,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 
     const QString cleaned = textprep::clean(text);
     textprep::SentenceSplitter splitter(cleaned);
-    DiscardingReceiver receiver;
     QString sentence;
     QString spoken;
     while (splitter.next(sentence)) {
         checkSentence(sentence);
         spoken += sentence;
-        if (flitevoice::synthesize(sentence.toUtf8(), header.prosody, receiver)
-            != flitevoice::Outcome::Finished)
+        DiscardingReceiver receiver(header.stopEarly ? flitevoice::SampleRate / 10 : SIZE_MAX);
+        const auto outcome = flitevoice::synthesize(sentence.toUtf8(), header.prosody, receiver);
+        if (outcome == flitevoice::Outcome::Failed
+            || (outcome == flitevoice::Outcome::Stopped && !header.stopEarly))
             fail("Flite failed on a sentence", sentence);
     }
     if (QString(spoken).remove(u' ') != QString(cleaned).remove(u' '))
