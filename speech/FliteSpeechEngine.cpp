@@ -22,9 +22,10 @@ namespace {
 constexpr std::size_t MaxQueuedSamples = 2 * flitevoice::SampleRate;
 // Below this a sample counts as the voice's leading silence.
 constexpr int SilenceThreshold = 64;
-// What is kept of a sentence's leading silence: a few milliseconds at the start of a text, so
-// speech starts at once without clipping its first sound; a short breath between sentences.
-constexpr std::size_t TextLeadIn = flitevoice::SampleRate * 5 / 1000;
+// What is kept of a sentence's leading silence: a millisecond at the start of a text, the quiet
+// rise into its first sound, so speech starts at once without a click (every millisecond kept
+// here is a millisecond between Enter and the voice); a short breath between sentences.
+constexpr std::size_t TextLeadIn = flitevoice::SampleRate * 1 / 1000;
 constexpr std::size_t SentenceLeadIn = flitevoice::SampleRate * 80 / 1000;
 
 struct Job

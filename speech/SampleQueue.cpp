@@ -40,11 +40,14 @@ bool SampleQueue::nextStartsText() const
     return !m_chunks.empty() && m_chunks.front().startsText && m_chunks.front().read == 0;
 }
 
-std::size_t SampleQueue::take(int16_t *out, std::size_t max)
+std::size_t SampleQueue::take(int16_t *out, std::size_t max, bool *beganText)
 {
     std::size_t taken = 0;
     {
         std::lock_guard lock(m_mutex);
+        if (beganText)
+            *beganText = max > 0 && !m_chunks.empty() && m_chunks.front().startsText
+                && m_chunks.front().read == 0;
         while (taken < max && !m_chunks.empty()) {
             Chunk &chunk = m_chunks.front();
             if (taken > 0 && chunk.startsText && chunk.read == 0)

@@ -29,8 +29,8 @@ public:
     // Whether the next samples begin a new text.
     bool nextStartsText() const;
     // Copies up to `max` samples out. Stops short of the next text's first sample, so a text
-    // always begins a take.
-    std::size_t take(int16_t *out, std::size_t max);
+    // always begins a take; `beganText` tells whether this one did.
+    std::size_t take(int16_t *out, std::size_t max, bool *beganText = nullptr);
     std::size_t size() const;
 
     // Blocks until at most `limit` samples wait; false when that generation was discarded or the

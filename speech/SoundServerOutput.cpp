@@ -137,9 +137,11 @@ private:
 
     std::size_t takeSamples(int16_t *out, std::size_t max)
     {
-        if (m_queue.nextStartsText())
+        bool beganText = false;
+        const std::size_t taken = m_queue.take(out, max, &beganText);
+        if (beganText)
             m_askedForThisText = false;
-        return m_queue.take(out, max);
+        return taken;
     }
 
     // --- the stream ---

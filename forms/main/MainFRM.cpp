@@ -399,9 +399,13 @@ void MainFRM::Pitch_Change()
 // speech controls make cheap, one look-up of the phrase board.
 void MainFRM::Checker_Timer()
 {
-    m_ds->SetSpeed(m_speed->value());
-    m_ds->SetPitch(m_pitch->value());
-    QW &quick = FormRegistry::instance().reach<QW>();
-    quick.DS().SetSpeed(m_speed->value());
-    quick.DS().SetPitch(m_pitch->value());
+    // A thousand times a second: the phrase board is looked up only when it is not loaded.
+    if (!m_quick)
+        m_quick = &FormRegistry::instance().reach<QW>();
+    const int speed = m_speed->value();
+    const int pitch = m_pitch->value();
+    m_ds->SetSpeed(speed);
+    m_ds->SetPitch(pitch);
+    m_quick->DS().SetSpeed(speed);
+    m_quick->DS().SetPitch(pitch);
 }

@@ -5,6 +5,8 @@
 #include "LineRecall.h"
 #include "SpeechEngine.h"
 
+#include <QPointer>
+
 #include <memory>
 
 class LineControl;
@@ -22,6 +24,8 @@ class ShapeControl;
 // through its own speech control. Below the strip lies the options panel (speed, pitch, the
 // on-top and clear-after-Enter choices), uncovered by the menu's Options command. All state
 // lives in the controls.
+class QW;
+
 class MainFRM : public Form
 {
     Q_OBJECT
@@ -64,6 +68,8 @@ private:
     void Checker_Timer();
 
     std::unique_ptr<SpeechEngine> m_ds;
+    // The phrase board the timer keeps in step, reached again once it has been unloaded.
+    QPointer<QW> m_quick;
     LineRecall m_recall;
 
     QTimer *m_checker = nullptr;

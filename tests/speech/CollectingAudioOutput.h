@@ -128,8 +128,8 @@ private:
                     const auto played = static_cast<std::size_t>(elapsed * rate);
                     room = std::min(room, played + static_cast<std::size_t>(rate / 25) - taken);
                 }
-                const bool startsText = m_queue.nextStartsText();
-                const std::size_t n = m_queue.take(buffer.data(), room);
+                bool startsText = false;
+                const std::size_t n = m_queue.take(buffer.data(), room, &startsText);
                 append(buffer.data(), n, startsText);
                 taken += n;
                 lock.lock();
