@@ -45,7 +45,8 @@ protected:
     // Where a point of the window, in twips, is on the screen.
     QPoint onScreen(int xTwips, int yTwips) const
     {
-        return main->mapToGlobal(QPoint(xTwips / 15, yTwips / 15));
+        return main->mapToGlobal(
+            QPoint(TwipWindow::toPixels(xTwips), TwipWindow::toPixels(yTwips)));
     }
 
     void pointerTo(QPoint point)

@@ -14,11 +14,6 @@
 
 namespace {
 
-QRect twipRect(int left, int top, int width, int height)
-{
-    return { left / 15, top / 15, width / 15, height / 15 };
-}
-
 struct Placement
 {
     const char *name;
@@ -95,7 +90,8 @@ TEST_F(MainWindowFixture, EveryControlHasItsKindAndPlace)
         QWidget *widget = control(row.name);
         ASSERT_NE(widget, nullptr);
         EXPECT_TRUE(widget->inherits(row.kind)) << row.name;
-        EXPECT_EQ(widget->geometry(), twipRect(row.left, row.top, row.width, row.height))
+        EXPECT_EQ(
+            widget->geometry(), TwipWindow::toPixelRect(row.left, row.top, row.width, row.height))
             << row.name;
     }
 }
@@ -218,7 +214,7 @@ TEST_F(MainWindowFixture, PressAnywhereOutsideTheWindowedControlsAndTheMenuCorne
         { 2500, 2220, "OkayCMD" },
     };
     for (const Hit &hit : hits) {
-        QWidget *child = main->childAt(hit.x / 15, hit.y / 15);
+        QWidget *child = main->childAt(TwipWindow::toPixels(hit.x), TwipWindow::toPixels(hit.y));
         ASSERT_NE(child, nullptr) << hit.expected;
         // A windowed control may hand the press to a part of its own.
         while (child->parentWidget() != main)

@@ -110,8 +110,9 @@ TEST_F(QuickWindowDesktop, ShowsAsAKeepAboveToolWindowOfItsFixedSize)
     const auto where = geometry(*id);
     ASSERT_TRUE(where.has_value());
     EXPECT_TRUE(where->viewable);
-    EXPECT_EQ(where->width, 4470 / 15);
-    EXPECT_EQ(where->height, 3975 / 15);
+    const QSize client = TwipWindow::toPixelRect(0, 0, 4470, 3975).size();
+    EXPECT_EQ(where->width, client.width());
+    EXPECT_EQ(where->height, client.height());
 
     // Close box only: the hints ask for a title, a border and the close function, without
     // minimise or maximise. (Openbox draws its own buttons whatever the hints say; window

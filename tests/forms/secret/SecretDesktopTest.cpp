@@ -81,11 +81,12 @@ TEST_F(CreditsPageDesktop, BoxThenBorderlessPageThenARealClickGoesBack)
     const auto where = geometry(id);
     ASSERT_TRUE(where.has_value());
     EXPECT_TRUE(where->viewable);
-    EXPECT_EQ(where->width, 1485 / 15);
-    EXPECT_EQ(where->height, 1455 / 15);
+    const QSize client = TwipWindow::toPixelRect(0, 0, 1485, 1455).size();
+    EXPECT_EQ(where->width, client.width());
+    EXPECT_EQ(where->height, client.height());
     // Centred, and no frame: the client area is where the window is.
-    EXPECT_EQ(where->x, (1280 - 1485 / 15) / 2);
-    EXPECT_EQ(where->y, (1024 - 1455 / 15) / 2);
+    EXPECT_EQ(where->x, (1280 - client.width()) / 2);
+    EXPECT_EQ(where->y, (1024 - client.height()) / 2);
     screenshot(id, "credits-page");
 
     // A corner of the page, far from the picture's middle.

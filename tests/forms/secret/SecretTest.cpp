@@ -76,7 +76,7 @@ TEST_F(CreditsPage, IsABorderlessPageOutOfTheTaskBarCentredOnTheScreen)
     EXPECT_TRUE(flags.testFlag(Qt::FramelessWindowHint));
     EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
 
-    const QSize client(1485 / 15, 1455 / 15);
+    const QSize client = TwipWindow::toPixelRect(0, 0, 1485, 1455).size();
     EXPECT_EQ(page.size(), client);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     EXPECT_EQ(page.pos(),
@@ -89,7 +89,7 @@ TEST_F(CreditsPage, PictureIsStretchedOverTheWholePage)
     Secret &page = open();
     auto *image = page.findChild<QLabel *>("Image");
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image->geometry(), QRect(0, -120 / 15, 1575 / 15, 1575 / 15));
+    EXPECT_EQ(image->geometry(), TwipWindow::toPixelRect(0, -120, 1575, 1575));
     EXPECT_TRUE(image->hasScaledContents());
     EXPECT_EQ(image->pixmap().size(), QSize(334, 303));
     EXPECT_TRUE(image->geometry().contains(page.rect()));
