@@ -63,7 +63,7 @@ void IntroFRM::load()
     lastStep.waitForNextFrame();
     Hide();
     m_opening = false;
-    FormRegistry::instance().reach(QStringLiteral("MainFRM")).Show();
+    FormRegistry::instance().reach(FormNames::MainFRM).Show();
 }
 
 void IntroFRM::paintEvent(QPaintEvent *)

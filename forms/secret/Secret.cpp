@@ -47,5 +47,5 @@ void Secret::closeEvent(QCloseEvent *event)
 void Secret::Image_Click()
 {
     Hide();
-    FormRegistry::instance().reach(QStringLiteral("MainFRM")).Show();
+    FormRegistry::instance().reach(FormNames::MainFRM).Show();
 }

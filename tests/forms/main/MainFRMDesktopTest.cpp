@@ -27,12 +27,11 @@ protected:
         FormRegistry::instance().reset();
         Application::installFontSubstitutions();
         auto &forms = FormRegistry::instance();
-        forms.registerForm(
-            "MainFRM", [] { return new MainFRM(createSpeechEngine("Vocalo test")); });
-        forms.registerForm("QW",
+        forms.registerForm<MainFRM>([] { return new MainFRM(createSpeechEngine("Vocalo test")); });
+        forms.registerForm<QW>(
             [log = quickLog] { return new QW(std::make_unique<RecordingSpeechEngine>(log)); });
-        forms.registerForm("MenuForm", [] { return new MenuForm; });
-        forms.registerForm("Secret", [] { return new Form; });
+        forms.registerForm<MenuForm>();
+        forms.registerForm(FormNames::Secret, [] { return new Form; });
         // Every test starts after the greeting has been heard to its end.
         greeting = hear([&] {
             main = &forms.reach<MainFRM>();

@@ -342,7 +342,7 @@ TEST_F(MainWindowFixture, DraggedBoxShowsItsNumberOnceLetGo)
 TEST_F(MainWindowFixture, FirstTickLoadsTheQuickWindowHiddenAndAgainAfterItWasClosed)
 {
     waitForTick();
-    ASSERT_TRUE(FormRegistry::instance().isLoaded("QW"));
+    ASSERT_TRUE(FormRegistry::instance().isLoaded(FormNames::QW));
     QW &quick = FormRegistry::instance().reach<QW>();
     EXPECT_FALSE(quick.isVisible());
     EXPECT_EQ(quickLog->speed, 150);
@@ -352,7 +352,7 @@ TEST_F(MainWindowFixture, FirstTickLoadsTheQuickWindowHiddenAndAgainAfterItWasCl
     quick.close();
     QTest::qWait(0); // the closed window is deleted from the event loop
     waitForTick();
-    ASSERT_TRUE(FormRegistry::instance().isLoaded("QW"));
+    ASSERT_TRUE(FormRegistry::instance().isLoaded(FormNames::QW));
     EXPECT_FALSE(FormRegistry::instance().reach<QW>().isVisible());
 }
 

@@ -51,8 +51,8 @@ protected:
     {
         Application::installFontSubstitutions();
         FormRegistry::instance().reset();
-        FormRegistry::instance().registerForm(
-            "QW", [] { return new QW(createSpeechEngine("Vocalo test")); });
+        FormRegistry::instance().registerForm<QW>(
+            [] { return new QW(createSpeechEngine("Vocalo test")); });
     }
     void TearDown() override { FormRegistry::instance().reset(); }
 
@@ -165,7 +165,7 @@ TEST_F(QuickWindowDesktop, ItsCloseBoxUnloadsItAndTheNextReachLoadsItHidden)
     QTest::qWait(50);
     xdotool({ "click", "1" });
     ASSERT_TRUE(waitUntil([&] { return first.isNull(); }));
-    EXPECT_FALSE(FormRegistry::instance().isLoaded("QW"));
+    EXPECT_FALSE(FormRegistry::instance().isLoaded(FormNames::QW));
 
     QW &second = FormRegistry::instance().reach<QW>();
     EXPECT_TRUE(second.isHidden());

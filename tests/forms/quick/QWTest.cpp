@@ -85,7 +85,7 @@ protected:
     {
         Application::installFontSubstitutions();
         FormRegistry::instance().reset();
-        FormRegistry::instance().registerForm("QW", [this] {
+        FormRegistry::instance().registerForm<QW>([this] {
             ++loads;
             return new QW(std::make_unique<RecordingSpeechEngine>(log));
         });
@@ -247,7 +247,7 @@ TEST_F(QuickWindow, CloseBoxUnloadsAndTheNextReachLoadsItHiddenAndTopmost)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(first));
     first->close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return first.isNull(); }));
-    EXPECT_FALSE(FormRegistry::instance().isLoaded("QW"));
+    EXPECT_FALSE(FormRegistry::instance().isLoaded(FormNames::QW));
 
     QW &second = board();
     EXPECT_EQ(loads, 2);

@@ -34,8 +34,8 @@ protected:
         Application::installFontSubstitutions();
         auto &forms = FormRegistry::instance();
         forms.reset();
-        forms.registerForm("MainFRM", [] { return new MainStandIn; });
-        forms.registerForm("Secret", [] { return new Secret; });
+        forms.registerForm(FormNames::MainFRM, [] { return new MainStandIn; });
+        forms.registerForm<Secret>();
     }
     void TearDown() override { FormRegistry::instance().reset(); }
 };
@@ -43,7 +43,7 @@ protected:
 TEST_F(CreditsPageDesktop, BoxThenBorderlessPageThenARealClickGoesBack)
 {
     auto &forms = FormRegistry::instance();
-    Form &main = forms.reach("MainFRM");
+    Form &main = forms.reach(FormNames::MainFRM);
     main.Show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
     main.Hide();
@@ -56,14 +56,15 @@ TEST_F(CreditsPageDesktop, BoxThenBorderlessPageThenARealClickGoesBack)
         if (!box)
             return;
         boxSeen = true;
-        pageShownDuringBox = forms.isLoaded("Secret") && forms.reach("Secret").isVisible();
+        pageShownDuringBox
+            = forms.isLoaded(FormNames::Secret) && forms.reach(FormNames::Secret).isVisible();
         QTest::qWait(200);
         screenshot(*box, "credits-box");
         xdotool({ "windowactivate", "--sync", QString::number(*box) });
         QTest::qWait(50);
         xdotool({ "key", "Return" });
     });
-    Form &page = forms.reach("Secret");
+    Form &page = forms.reach(FormNames::Secret);
     EXPECT_TRUE(boxSeen);
     EXPECT_FALSE(pageShownDuringBox);
     page.Show();

@@ -29,11 +29,11 @@ protected:
     {
         auto &forms = FormRegistry::instance();
         forms.reset();
-        forms.registerForm("MainFRM", [] { return new Form; });
-        forms.registerForm("Secret", [] { return new Secret; });
+        forms.registerForm(FormNames::MainFRM, [] { return new Form; });
+        forms.registerForm<Secret>();
         MessageBox::answerWith([this](const QString &prompt, const QString &title) {
-            const bool visible = FormRegistry::instance().isLoaded("Secret")
-                && FormRegistry::instance().reach("Secret").isVisible();
+            const bool visible = FormRegistry::instance().isLoaded(FormNames::Secret)
+                && FormRegistry::instance().reach(FormNames::Secret).isVisible();
             boxes.push_back({ prompt, title, visible });
         });
     }
@@ -47,14 +47,14 @@ protected:
     Secret &open()
     {
         auto &forms = FormRegistry::instance();
-        forms.reach("MainFRM").Hide();
-        Form &page = forms.reach("Secret");
+        forms.reach(FormNames::MainFRM).Hide();
+        Form &page = forms.reach(FormNames::Secret);
         page.Show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&page));
         return static_cast<Secret &>(page);
     }
 
-    Form &mainWindow() { return FormRegistry::instance().reach("MainFRM"); }
+    Form &mainWindow() { return FormRegistry::instance().reach(FormNames::MainFRM); }
 
     std::vector<Box> boxes;
 };
@@ -108,7 +108,7 @@ TEST_P(CreditsPageClick, AnywhereHidesThePageAndShowsTheMainWindow)
     EXPECT_TRUE(page.isHidden());
     EXPECT_TRUE(mainWindow().isVisible());
     // Hidden, not unloaded: it is kept for the next time.
-    EXPECT_TRUE(FormRegistry::instance().isLoaded("Secret"));
+    EXPECT_TRUE(FormRegistry::instance().isLoaded(FormNames::Secret));
 }
 
 INSTANTIATE_TEST_SUITE_P(PagePoints, CreditsPageClick,
@@ -132,7 +132,7 @@ TEST_F(CreditsPage, ClosingThePageGoesBackToTheMainWindowAndKeepsItLoaded)
     QTest::qWait(0);
     EXPECT_TRUE(page.isHidden());
     EXPECT_TRUE(mainWindow().isVisible());
-    EXPECT_TRUE(FormRegistry::instance().isLoaded("Secret"));
+    EXPECT_TRUE(FormRegistry::instance().isLoaded(FormNames::Secret));
 
     open();
     EXPECT_EQ(boxes.size(), 1u);
