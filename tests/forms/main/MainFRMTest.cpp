@@ -10,7 +10,6 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTimer>
 
 namespace {
 
@@ -150,33 +149,6 @@ TEST_F(MainWindowFixture, PanelColoursComeFromThePalette)
         EXPECT_EQ(drawn.pixelColor(box.right() - 2, box.center().y()), highlightedText) << name;
     }
     EXPECT_EQ(drawn.pixelColor(10, 40), QColor(Qt::white));
-}
-
-TEST_F(MainWindowFixture, ControlsStartWithTheirDesignedValues)
-{
-    struct Bar
-    {
-        const char *name;
-        int minimum, maximum, value;
-    };
-    for (const Bar &row : { Bar { "Speed", 50, 250, 150 }, Bar { "Pitch", 50, 400, 85 } }) {
-        auto *bar = control<QScrollBar>(row.name);
-        EXPECT_EQ(bar->orientation(), Qt::Horizontal);
-        EXPECT_EQ(bar->minimum(), row.minimum) << row.name;
-        EXPECT_EQ(bar->maximum(), row.maximum) << row.name;
-        EXPECT_EQ(bar->value(), row.value) << row.name;
-        EXPECT_EQ(bar->singleStep(), 1) << row.name;
-        EXPECT_EQ(bar->pageStep(), 1) << row.name;
-    }
-    EXPECT_EQ(control<QCheckBox>("DelEnterd")->checkState(), Qt::Checked);
-    EXPECT_TRUE(control<QRadioButton>("OnTop")->isChecked());
-    EXPECT_FALSE(control<QRadioButton>("NotOnTop")->isChecked());
-    EXPECT_TRUE(control("Data")->isEnabled());
-
-    auto *checker = main->findChild<QTimer *>("Checker");
-    ASSERT_NE(checker, nullptr);
-    EXPECT_EQ(checker->interval(), 1);
-    EXPECT_TRUE(checker->isActive());
 }
 
 TEST_F(MainWindowFixture, TextBoxTakesTextOfAnyLength)

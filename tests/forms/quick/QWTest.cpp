@@ -230,16 +230,6 @@ TEST_F(QuickWindow, LoadPutsItInTheKeepAboveBandWithoutShowingIt)
     EXPECT_TRUE(qw.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
-TEST_F(QuickWindow, LaterReachesFindTheSameWindow)
-{
-    QW *first = &board();
-    first->Show();
-    EXPECT_EQ(&board(), first);
-    EXPECT_EQ(&board(), first);
-    EXPECT_EQ(loads, 1);
-    EXPECT_TRUE(first->isVisible());
-}
-
 TEST_F(QuickWindow, CloseBoxUnloadsAndTheNextReachLoadsItHiddenAndTopmost)
 {
     QPointer<QW> first = &board();

@@ -114,13 +114,11 @@ TEST_P(CreditsPageClick, AnywhereHidesThePageAndShowsTheMainWindow)
 INSTANTIATE_TEST_SUITE_P(PagePoints, CreditsPageClick,
     ::testing::Values(QPoint(0, 0), QPoint(98, 0), QPoint(0, 96), QPoint(98, 96), QPoint(49, 48)));
 
-TEST_F(CreditsPage, RightClickOrDraggingOffThePictureIsNotAClick)
+TEST_F(CreditsPage, ARightClickLeavesThePageUp)
 {
     Secret &page = open();
     auto *image = page.findChild<QLabel *>("Image");
     QTest::mouseClick(image, Qt::RightButton, {}, QPoint(50, 50));
-    QTest::mousePress(image, Qt::LeftButton, {}, QPoint(50, 50));
-    QTest::mouseRelease(image, Qt::LeftButton, {}, QPoint(200, 50));
     EXPECT_TRUE(page.isVisible());
     EXPECT_FALSE(mainWindow().isVisible());
 }
