@@ -61,8 +61,7 @@ protected:
         QW &qw = FormRegistry::instance().reach<QW>();
         qw.Show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&qw));
-        // Let the window manager finish placing and decorating it.
-        QTest::qWait(200);
+        EXPECT_TRUE(waitUntilPlaced(qw));
         return qw;
     }
 
@@ -74,7 +73,7 @@ protected:
         const QPoint centre = widget->mapToGlobal(widget->rect().center());
         xdotool(
             { "mousemove", "--sync", QString::number(centre.x()), QString::number(centre.y()) });
-        QTest::qWait(50);
+        ASSERT_TRUE(waitUntil([&] { return widget->underMouse(); }));
         xdotool({ "click", "1" });
     }
 
@@ -162,7 +161,6 @@ TEST_F(QuickWindowDesktop, ItsCloseBoxUnloadsItAndTheNextReachLoadsItHidden)
     // The close box is the rightmost button of the title bar above the client area.
     xdotool({ "mousemove", "--sync", QString::number(where->x + where->width - 9),
         QString::number(where->y - 10) });
-    QTest::qWait(50);
     xdotool({ "click", "1" });
     ASSERT_TRUE(waitUntil([&] { return first.isNull(); }));
     EXPECT_FALSE(FormRegistry::instance().isLoaded(FormNames::QW));

@@ -58,10 +58,12 @@ TEST_F(CreditsPageDesktop, BoxThenBorderlessPageThenARealClickGoesBack)
         boxSeen = true;
         pageShownDuringBox
             = forms.isLoaded(FormNames::Secret) && forms.reach(FormNames::Secret).isVisible();
-        QTest::qWait(200);
+        QWidget *boxWidget = QApplication::activeModalWidget();
+        if (!boxWidget || !QTest::qWaitForWindowExposed(boxWidget))
+            return;
         screenshot(*box, "credits-box");
         xdotool({ "windowactivate", "--sync", QString::number(*box) });
-        QTest::qWait(50);
+        waitUntil([&] { return boxWidget->isActiveWindow(); });
         xdotool({ "key", "Return" });
     });
     Form &page = forms.reach(FormNames::Secret);
@@ -69,7 +71,7 @@ TEST_F(CreditsPageDesktop, BoxThenBorderlessPageThenARealClickGoesBack)
     EXPECT_FALSE(pageShownDuringBox);
     page.Show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
-    QTest::qWait(200);
+    ASSERT_TRUE(waitUntilPlaced(page));
 
     const WindowId id = page.winId();
     // Task bars list normal windows; a utility window (the first type a desktop reads; Qt adds
@@ -93,7 +95,8 @@ TEST_F(CreditsPageDesktop, BoxThenBorderlessPageThenARealClickGoesBack)
     // A corner of the page, far from the picture's middle.
     xdotool({ "mousemove", "--sync", QString::number(where->x + 2),
         QString::number(where->y + where->height - 3) });
-    QTest::qWait(50);
+    auto *image = page.findChild<QWidget *>("Image");
+    ASSERT_TRUE(waitUntil([&] { return image->underMouse(); }));
     xdotool({ "click", "1" });
     EXPECT_TRUE(waitUntil([&] { return page.isHidden() && main.isVisible(); }));
     EXPECT_TRUE(waitUntil([&] { return !geometry(id)->viewable; }));
