@@ -48,9 +48,8 @@ TEST(FrozenSoundServerTest, StartTypingEnterAndCloseNeverWaitForTheServer)
         20000))
         << "the strip never showed";
     // Typing goes where the window manager has put the focus.
-    ASSERT_TRUE(waitUntil([&] {
-        return run("xdotool", { "getwindowfocus" }).output.trimmed().toULongLong() == *strip;
-    })) << "the strip never got the keyboard";
+    ASSERT_TRUE(waitUntil([&] { return focusedWindow() == *strip; }))
+        << "the strip never got the keyboard";
 
     EXPECT_TRUE(repaintsOnTyping(*strip, "frozen", "frozen-server-typing"));
     xdotool({ "key", "Return" });

@@ -107,6 +107,11 @@ bool leftButton(const QString &action, int timeoutMs)
     return waitUntil([&] { return handled.count > 0; }, timeoutMs);
 }
 
+WindowId focusedWindow()
+{
+    return run("xdotool", { "getwindowfocus" }).output.trimmed().toULongLong();
+}
+
 bool waitUntilPlaced(const QWidget &window, int timeoutMs)
 {
     return waitUntil(

@@ -48,6 +48,8 @@ std::optional<WindowGeometry> geometry(WindowId window);
 // Waits until the X server shows the window where Qt has it: the window manager has placed it
 // and Qt has heard where.
 bool waitUntilPlaced(const QWidget &window, int timeoutMs = 5000);
+// The window that has the keyboard focus (0 where none has).
+WindowId focusedWindow();
 // The atoms of the window's _NET_WM_STATE property (xprop), e.g. "_NET_WM_STATE_ABOVE".
 QStringList netWmState(WindowId window);
 bool hasNetWmState(WindowId window, const QString &atom);
