@@ -2,7 +2,7 @@
 #include "DisplaySession.h"
 
 #include "Application.h"
-#include "X11.h"
+#include "WindowTools.h"
 
 #include <QGuiApplication>
 
@@ -39,7 +39,7 @@ bool displayLost(QtMsgType type, const QString &message)
 {
     if (type != QtWarningMsg && type != QtCriticalMsg && type != QtFatalMsg)
         return false;
-    if (X11::connectionBroken())
+    if (WindowTools::displayConnectionBroken())
         return true;
     return message.startsWith(QLatin1String("The Wayland connection broke"))
         || message.startsWith(QLatin1String("The Wayland connection experienced a fatal error"));
@@ -60,7 +60,7 @@ void watchMessages(QtMsgType type, const QMessageLogContext &context, const QStr
 void endWhenTheDisplayGoesAway()
 {
     // Asked first on the main thread: a message may come from any thread.
-    X11::connectionBroken();
+    WindowTools::displayConnectionBroken();
     previousHandler = qInstallMessageHandler(watchMessages);
 }
 

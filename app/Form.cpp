@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Form.h"
 
-#include "X11.h"
+#include "WindowTools.h"
 
 #include <QShowEvent>
 
@@ -30,7 +30,7 @@ void Form::showEvent(QShowEvent *event)
 {
     // A spontaneous show is the window manager's own (a restore), and the window keeps its state.
     if (!m_listedInTaskBar && !event->spontaneous())
-        X11::keepOutOfTaskBar(*this);
+        WindowTools::keepOutOfTaskBar(*this);
     QWidget::showEvent(event);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Form.h"
+#include "FormNames.h"
 
 #include <QHash>
 #include <QPointer>
@@ -21,7 +22,15 @@ public:
 
     static FormRegistry &instance();
 
+    // A window is registered under its class's name, so no caller spells it.
+    template <typename T>
+    void registerForm(std::function<T *()> factory = [] { return new T; })
+    {
+        registerForm(nameOf<T>(), [factory = std::move(factory)]() -> Form * { return factory(); });
+    }
+    // Under a name of the caller's choosing: tests put a stand-in where a window would be.
     void registerForm(const QString &name, Factory factory);
+
     Form &reach(const QString &name);
     bool isLoaded(const QString &name) const;
 
@@ -29,12 +38,18 @@ public:
     template <typename T>
     T &reach()
     {
-        // Made once: the main window's timer reaches the phrase board a thousand times a second.
-        static const QString name = QString::fromLatin1(T::staticMetaObject.className());
-        auto *form = qobject_cast<T *>(&reach(name));
+        auto *form = qobject_cast<T *>(&reach(nameOf<T>()));
         if (!form)
             throw std::logic_error("form registered under the wrong class");
         return *form;
+    }
+
+    template <typename T>
+    static const QString &nameOf()
+    {
+        // Made once: the main window's timer reaches the phrase board a thousand times a second.
+        static const QString name = QString::fromLatin1(T::staticMetaObject.className());
+        return name;
     }
 
     // Deletes every loaded window and forgets the factories (tests start from nothing).

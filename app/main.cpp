@@ -16,15 +16,15 @@ int main(int argc, char **argv)
     DisplaySession::endWhenTheDisplayGoesAway();
     DisplaySession::reportPlatformLimits();
     auto &forms = FormRegistry::instance();
-    forms.registerForm(
-        "IntroFRM", [] { return new IntroFRM(createSpeechEngine("Vocalo greeting")); });
-    forms.registerForm("MainFRM", [] { return new MainFRM(createSpeechEngine("Vocalo")); });
-    forms.registerForm("MenuForm", [] { return new MenuForm; });
-    forms.registerForm("QW", [] { return new QW(createSpeechEngine("Vocalo phrase board")); });
-    forms.registerForm("Secret", [] { return new Secret; });
+    forms.registerForm<IntroFRM>(
+        [] { return new IntroFRM(createSpeechEngine("Vocalo greeting")); });
+    forms.registerForm<MainFRM>([] { return new MainFRM(createSpeechEngine("Vocalo")); });
+    forms.registerForm<MenuForm>();
+    forms.registerForm<QW>([] { return new QW(createSpeechEngine("Vocalo phrase board")); });
+    forms.registerForm<Secret>();
     try {
         // The intro's load handler runs the whole opening and shows the main window at its end.
-        forms.reach("IntroFRM");
+        forms.reach<IntroFRM>();
     } catch (const std::exception &error) {
         Application::reportFatalError(QString::fromUtf8(error.what()));
     }

@@ -8,6 +8,10 @@
 class SpeechEngine
 {
 public:
+    // The voice the program starts with, before anyone moves the strip's scroll bars.
+    static constexpr int StartingSpeed = 150;
+    static constexpr int StartingPitch = 85;
+
     virtual ~SpeechEngine() = default;
 
     virtual void Speak(const QString &text) = 0;

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QWidget>
 
 // A top-level window seen in twips, the unit all of the system's geometry is given in.
@@ -24,6 +25,12 @@ public:
         if (pixels > 1e6)
             return 1000000;
         return static_cast<int>(pixels < 0 ? pixels - 0.5 : pixels + 0.5);
+    }
+    // A rectangle given in twips, each of its four numbers to the nearest pixel. The one way
+    // every window places its controls and every test says where they must be.
+    static constexpr QRect toPixelRect(int left, int top, int width, int height)
+    {
+        return { toPixels(left), toPixels(top), toPixels(width), toPixels(height) };
     }
     static constexpr float toTwips(int pixels)
     {

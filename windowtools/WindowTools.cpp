@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowTools.h"
+#include "X11.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -89,6 +90,16 @@ void slide(TwipWindow &window, FramePacer &pacer, const EventLoopPass &pass, Ste
 }
 
 } // namespace
+
+void keepOutOfTaskBar(QWidget &window)
+{
+    X11::keepOutOfTaskBar(window);
+}
+
+bool displayConnectionBroken()
+{
+    return X11::connectionBroken();
+}
 
 void MakeTopmost(TwipWindow &window)
 {

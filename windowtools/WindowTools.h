@@ -30,6 +30,16 @@ void Pause(
 void MakeTopmost(TwipWindow &window);
 void MakeNotTopmost(TwipWindow &window);
 
+// Asks the window manager to leave the window out of task bars. Call it while the window is
+// withdrawn, just before it is mapped (from a show event that is not spontaneous): a window
+// manager clears the state of a withdrawn window. Does nothing off X11.
+void keepOutOfTaskBar(QWidget &window);
+
+// Whether the application's connection to its X display has broken (the X server went away);
+// false on any other platform. May be asked from any thread once it has been asked on the main
+// thread.
+bool displayConnectionBroken();
+
 // Called from a mouse press on the window: the window follows the pointer while the button is
 // held and stays where it is dropped. A click without movement leaves it where it is.
 void BeginDragMove(TwipWindow &window);

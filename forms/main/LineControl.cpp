@@ -5,16 +5,12 @@
 
 #include <QPainter>
 
-namespace {
-QPoint toPixels(QPoint twips)
+LineControl::LineControl(QPoint fromTwips, QPoint toTwips, QWidget *parent) : QWidget(parent)
 {
-    return { TwipWindow::toPixels(twips.x()), TwipWindow::toPixels(twips.y()) };
-}
-}
-
-LineControl::LineControl(QPoint fromTwips, QPoint toTwips, QWidget *parent)
-    : QWidget(parent), m_from(toPixels(fromTwips)), m_to(toPixels(toTwips))
-{
+    const QPoint span = toTwips - fromTwips;
+    const QRect pixels = TwipWindow::toPixelRect(fromTwips.x(), fromTwips.y(), span.x(), span.y());
+    m_from = pixels.topLeft();
+    m_to = m_from + QPoint(pixels.width(), pixels.height());
     setAttribute(Qt::WA_TransparentForMouseEvents);
     // QRect from two corners includes both, so a vertical line is one pixel wide.
     setGeometry(QRect(m_from, m_to).normalized());

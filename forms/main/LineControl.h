@@ -12,9 +12,6 @@ class LineControl : public QWidget
 public:
     LineControl(QPoint fromTwips, QPoint toTwips, QWidget *parent);
 
-    QPoint from() const { return m_from; }
-    QPoint to() const { return m_to; }
-
 protected:
     void paintEvent(QPaintEvent *event) override;
 

@@ -31,12 +31,6 @@ namespace {
 constexpr int ClientWidth = 5535;
 constexpr char16_t Enter = 13;
 
-void place(QWidget *control, int left, int top, int width, int height)
-{
-    control->setGeometry(TwipWindow::toPixels(left), TwipWindow::toPixels(top),
-        TwipWindow::toPixels(width), TwipWindow::toPixels(height));
-}
-
 // "OCR A Extended" and "MS Sans Serif" reach Debian's fonts through the application's font
 // substitutions.
 QFont windowFont(const char *family, double points)
@@ -49,6 +43,26 @@ QFont windowFont(const char *family, double points)
 QFont ocrFont(double points)
 {
     return windowFont("OCR A Extended", points);
+}
+
+// The panel's captions, numbers and buttons.
+QFont captionFont()
+{
+    return ocrFont(9.75);
+}
+
+QFont menuCornerFont()
+{
+    return windowFont("MS Sans Serif", 9.75);
+}
+
+// Latin text in OCR A needs no shaping; without it a keystroke in a pasted megabyte lays the
+// line out about twice as fast.
+QFont textBoxFont()
+{
+    QFont font = ocrFont(9);
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    return font;
 }
 
 // The captions were laid out for the narrower Windows face; where the Debian one would cut a
@@ -92,8 +106,21 @@ QLabel *newLabel(const QString &name, const QString &caption, QWidget *parent)
 {
     auto *label = new QLabel(caption, parent);
     label->setObjectName(name);
-    label->setFont(ocrFont(9.75));
+    label->setFont(captionFont());
     return label;
+}
+
+// A check box or option button of the panel. Qt has no caption colours; the text drawn on the
+// highlight is the nearest of the palette.
+template <typename Choice>
+Choice *newChoice(const char *name, const QString &caption, bool checked, QWidget *parent)
+{
+    auto *choice = new Choice(caption, parent);
+    choice->setObjectName(QString::fromLatin1(name));
+    choice->setFont(captionFont());
+    choice->setChecked(checked);
+    setBackColour(choice, QPalette::HighlightedText);
+    return choice;
 }
 
 // A pasted megabyte costs tens of megabytes of layout and undo history in the text box; once the
@@ -140,10 +167,10 @@ MainFRM::~MainFRM() = default;
 
 void MainFRM::createPanel()
 {
-    m_speed = newScrollBar("Speed", 50, 250, 150, this);
-    place(m_speed, 1320, 360, 3135, 255);
-    m_pitch = newScrollBar("Pitch", 50, 400, 85, this);
-    place(m_pitch, 1320, 720, 3135, 255);
+    m_speed = newScrollBar("Speed", 50, 250, SpeechEngine::StartingSpeed, this);
+    m_speed->setGeometry(TwipWindow::toPixelRect(1320, 360, 3135, 255));
+    m_pitch = newScrollBar("Pitch", 50, 400, SpeechEngine::StartingPitch, this);
+    m_pitch->setGeometry(TwipWindow::toPixelRect(1320, 720, 3135, 255));
     // The labels follow a change, not every step of a drag: the number is shown once the box
     // is let go.
     connect(m_speed, &QScrollBar::valueChanged, this, [this] {
@@ -157,47 +184,40 @@ void MainFRM::createPanel()
     });
     connect(m_pitch, &QScrollBar::sliderReleased, this, &MainFRM::Pitch_Change);
 
-    m_delEnterd = new QCheckBox(QStringLiteral("Delete Text After Enter is Pressed"), this);
-    m_delEnterd->setObjectName(QStringLiteral("DelEnterd"));
-    m_delEnterd->setFont(ocrFont(9.75));
-    m_delEnterd->setChecked(true);
-    setBackColour(m_delEnterd, QPalette::HighlightedText);
-    place(m_delEnterd, 480, 1080, 4575, 255);
+    m_delEnterd = newChoice<QCheckBox>(
+        "DelEnterd", QStringLiteral("Delete Text After Enter is Pressed"), true, this);
+    m_delEnterd->setGeometry(TwipWindow::toPixelRect(480, 1080, 4575, 255));
 
-    // Qt has no caption colours; the text drawn on the highlight is the nearest of the palette.
-    m_onTop = new QRadioButton(QStringLiteral("Keep Main Form Always On Top"), this);
-    m_onTop->setObjectName(QStringLiteral("OnTop"));
-    m_onTop->setFont(ocrFont(9.75));
-    m_onTop->setChecked(true);
-    setBackColour(m_onTop, QPalette::HighlightedText);
-    place(m_onTop, 840, 1440, 3855, 255);
+    m_onTop = newChoice<QRadioButton>(
+        "OnTop", QStringLiteral("Keep Main Form Always On Top"), true, this);
+    m_onTop->setGeometry(TwipWindow::toPixelRect(840, 1440, 3855, 255));
     connect(m_onTop, &QRadioButton::clicked, this, &MainFRM::OnTop_Click);
 
-    m_notOnTop = new QRadioButton(QStringLiteral("Don't Keep Main Form On Top."), this);
-    m_notOnTop->setObjectName(QStringLiteral("NotOnTop"));
-    m_notOnTop->setFont(ocrFont(9.75));
-    setBackColour(m_notOnTop, QPalette::HighlightedText);
-    place(m_notOnTop, 840, 1800, 3855, 255);
+    m_notOnTop = newChoice<QRadioButton>(
+        "NotOnTop", QStringLiteral("Don't Keep Main Form On Top."), false, this);
+    m_notOnTop->setGeometry(TwipWindow::toPixelRect(840, 1800, 3855, 255));
     connect(m_notOnTop, &QRadioButton::clicked, this, &MainFRM::OnTop_Click);
 
     m_okay = new QPushButton(QStringLiteral("Okay"), this);
     m_okay->setObjectName(QStringLiteral("OkayCMD"));
-    m_okay->setFont(ocrFont(9.75));
+    m_okay->setFont(captionFont());
     // Enter presses the focused button, as on any desktop.
     m_okay->setAutoDefault(true);
-    place(m_okay, 1920, 2160, 1695, 255);
+    m_okay->setGeometry(TwipWindow::toPixelRect(1920, 2160, 1695, 255));
     connect(m_okay, &QPushButton::clicked, this, &MainFRM::OkayCMD_Click);
 
     m_pitchCaption = newLabel(QStringLiteral("InfoL_0"), QStringLiteral("Pitch:"), this);
-    place(m_pitchCaption, 480, 720, 735, 255);
+    m_pitchCaption->setGeometry(TwipWindow::toPixelRect(480, 720, 735, 255));
     m_speedCaption = newLabel(QStringLiteral("InfoL_1"), QStringLiteral("Speed:"), this);
-    place(m_speedCaption, 480, 360, 735, 255);
-    m_speedNow = newLabel(QStringLiteral("SpeedNow"), QStringLiteral("150"), this);
+    m_speedCaption->setGeometry(TwipWindow::toPixelRect(480, 360, 735, 255));
+    m_speedNow
+        = newLabel(QStringLiteral("SpeedNow"), QString::number(SpeechEngine::StartingSpeed), this);
     m_speedNow->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    place(m_speedNow, 4560, 360, 495, 255);
-    m_pitchNow = newLabel(QStringLiteral("PitchNow"), QStringLiteral("85"), this);
+    m_speedNow->setGeometry(TwipWindow::toPixelRect(4560, 360, 495, 255));
+    m_pitchNow
+        = newLabel(QStringLiteral("PitchNow"), QString::number(SpeechEngine::StartingPitch), this);
     m_pitchNow->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    place(m_pitchNow, 4560, 720, 495, 255);
+    m_pitchNow->setGeometry(TwipWindow::toPixelRect(4560, 720, 495, 255));
     m_speedCaption->setBuddy(m_speed);
     m_pitchCaption->setBuddy(m_pitch);
 
@@ -211,35 +231,31 @@ void MainFRM::createStrip()
     m_data = new QLineEdit(this);
     m_data->setObjectName(QStringLiteral("Data"));
     m_data->setAccessibleName(QStringLiteral("Text to speak"));
-    // Latin text in OCR A needs no shaping; without it a keystroke in a pasted megabyte lays the
-    // line out about twice as fast.
-    QFont dataFont = ocrFont(9);
-    dataFont.setStyleStrategy(QFont::PreferNoShaping);
-    m_data->setFont(dataFont);
+    m_data->setFont(textBoxFont());
     m_data->setMaxLength(std::numeric_limits<int>::max());
-    place(m_data, 120, 0, 5295, 285);
+    m_data->setGeometry(TwipWindow::toPixelRect(120, 0, 5295, 285));
     m_data->installEventFilter(this);
 
     m_menuLabel = new PressLabel(this);
     m_menuLabel->setObjectName(QStringLiteral("MenuLBL"));
     m_menuLabel->setAccessibleName(QStringLiteral("Menu"));
-    m_menuLabel->setFont(windowFont("MS Sans Serif", 9.75));
+    m_menuLabel->setFont(menuCornerFont());
     m_menuLabel->setCursor(Qt::PointingHandCursor);
-    place(m_menuLabel, 5400, -120, 135, 495);
+    m_menuLabel->setGeometry(TwipWindow::toPixelRect(5400, -120, 135, 495));
     connect(m_menuLabel, &PressLabel::clicked, this, &MainFRM::MenuLBL_Click);
 
     m_mover = new PressLabel(this);
     m_mover->setObjectName(QStringLiteral("Mover"));
     m_mover->setAccessibleName(QStringLiteral("Move the window"));
-    place(m_mover, 0, 0, 5535, 2565);
+    m_mover->setGeometry(TwipWindow::toPixelRect(0, 0, 5535, 2565));
     connect(m_mover, &PressLabel::pressed, this, &MainFRM::Mover_MouseDown);
 
     m_moverShape = new ShapeControl(this);
     m_moverShape->setObjectName(QStringLiteral("MoverShape"));
-    place(m_moverShape, 0, 0, 135, 285);
+    m_moverShape->setGeometry(TwipWindow::toPixelRect(0, 0, 135, 285));
     m_menuShape = new ShapeControl(this);
     m_menuShape->setObjectName(QStringLiteral("MNUShape"));
-    place(m_menuShape, 5400, 0, 135, 285);
+    m_menuShape->setGeometry(TwipWindow::toPixelRect(5400, 0, 135, 285));
 }
 
 void MainFRM::createFrame()

@@ -46,7 +46,7 @@ MenuForm::MenuForm(QWidget *parent)
 void MenuForm::load()
 {
     Hide();
-    FormRegistry::instance().reach(QStringLiteral("MainFRM")).Show();
+    FormRegistry::instance().reach(FormNames::MainFRM).Show();
 }
 
 void MenuForm::MNUOptions_Click()
@@ -58,7 +58,7 @@ void MenuForm::MNUOptions_Click()
 
 void MenuForm::MNUQuickWindow_Click()
 {
-    FormRegistry::instance().reach(QStringLiteral("QW")).Show();
+    FormRegistry::instance().reach(FormNames::QW).Show();
 }
 
 // The text is read again before the page opens, as it always was: nothing in between changes it.
@@ -68,7 +68,7 @@ void MenuForm::MNUSecretPlace_Click()
     if (mainWindow().Data().text() == code)
         mainWindow().Hide();
     if (mainWindow().Data().text() == code)
-        FormRegistry::instance().reach(QStringLiteral("Secret")).Show();
+        FormRegistry::instance().reach(FormNames::Secret).Show();
 }
 
 void MenuForm::MNUAbout_Click()

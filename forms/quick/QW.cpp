@@ -14,12 +14,6 @@ constexpr int ClientWidth = 4470;
 constexpr int ClientHeight = 3975;
 constexpr int HeadingHeight = 255;
 
-QRect pixelRect(int left, int top, int width, int height)
-{
-    return { TwipWindow::toPixels(left), TwipWindow::toPixels(top), TwipWindow::toPixels(width),
-        TwipWindow::toPixels(height) };
-}
-
 } // namespace
 
 QW::QW(std::unique_ptr<SpeechEngine> ds, QWidget *parent)
@@ -49,7 +43,7 @@ void QW::addButtons()
     for (const QuickPhrase &phrase : QuickPhrases) {
         auto *button = new QPushButton(QString::fromUtf8(phrase.caption), this);
         button->setObjectName(QString::fromLatin1(phrase.name));
-        button->setGeometry(pixelRect(quickPhraseLeft(phrase.column), phrase.top,
+        button->setGeometry(TwipWindow::toPixelRect(quickPhraseLeft(phrase.column), phrase.top,
             quickPhraseWidth(phrase.column), QuickPhraseHeight));
         const QString spoken = QString::fromUtf8(phrase.spoken);
         connect(button, &QPushButton::clicked, this, [this, spoken] { m_ds->Speak(spoken); });
@@ -77,8 +71,7 @@ void QW::addHeadings()
     line->setFrameShadow(QFrame::Plain);
     line->setLineWidth(1);
     // From (2520, 120) to (2520, 3840), both ends drawn.
-    line->setGeometry(TwipWindow::toPixels(2520), TwipWindow::toPixels(120), 1,
-        TwipWindow::toPixels(3840 - 120) + 1);
+    line->setGeometry(TwipWindow::toPixelRect(2520, 120, 0, 3840 - 120).adjusted(0, 0, 1, 1));
 
     addLabel(QStringLiteral("Label2"), QStringLiteral("Misc."), 240, 2040, 1095, true);
 }
@@ -91,6 +84,6 @@ QLabel *QW::addLabel(
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setAutoFillBackground(opaque);
-    label->setGeometry(pixelRect(left, top, width, HeadingHeight));
+    label->setGeometry(TwipWindow::toPixelRect(left, top, width, HeadingHeight));
     return label;
 }

@@ -3,7 +3,7 @@
 
 #include "Form.h"
 
-class QLabel;
+class PressLabel;
 
 // The hidden credits page: a borderless picture that greets with a message box the first time
 // it is loaded and goes back to the main window when clicked.
@@ -16,12 +16,10 @@ public:
     void load() override;
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void Image_Click();
 
-    QLabel *m_image;
-    bool m_pressedOnImage = false;
+    PressLabel *m_image;
 };

@@ -79,11 +79,19 @@ TEST_F(FormRegistryTest, AWindowReachedFromItsOwnLoadIsTheOneLoading)
     EXPECT_FALSE(self.visibleDuringLoad);
 }
 
-TEST_F(FormRegistryTest, TypedReachFindsTheWindowByItsClassName)
+TEST_F(FormRegistryTest, AWindowRegisteredByItsClassIsReachedByTheClassOrItsName)
 {
-    registry.registerForm("CountingForm", [&] { return new CountingForm(loads); });
+    registry.registerForm<CountingForm>([&] { return new CountingForm(loads); });
     CountingForm &form = registry.reach<CountingForm>();
     EXPECT_EQ(&form, &registry.reach("CountingForm"));
+    EXPECT_EQ(form.objectName(), "CountingForm");
+    EXPECT_EQ(loads, 1);
+}
+
+TEST_F(FormRegistryTest, AStandInUnderAClassNameIsNotReachedAsThatClass)
+{
+    registry.registerForm("CountingForm", [] { return new Form; });
+    EXPECT_THROW(registry.reach<CountingForm>(), std::logic_error);
 }
 
 TEST_F(FormRegistryTest, AnUnknownNameIsAnError)

@@ -47,7 +47,9 @@ TEST(FrozenSoundServerTest, StartTypingEnterAndCloseNeverWaitForTheServer)
         },
         20000))
         << "the strip never showed";
-    QTest::qWait(300); // the window manager places it
+    // Typing goes where the window manager has put the focus.
+    ASSERT_TRUE(waitUntil([&] { return focusedWindow() == *strip; }))
+        << "the strip never got the keyboard";
 
     EXPECT_TRUE(repaintsOnTyping(*strip, "frozen", "frozen-server-typing"));
     xdotool({ "key", "Return" });

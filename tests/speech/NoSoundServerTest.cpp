@@ -3,6 +3,7 @@
 // Its own executable, so nothing in the process has talked to a server before.
 #include "FliteSpeechEngine.h"
 #include "SpeechEngineFactory.h"
+#include "StderrCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,7 @@ TEST(NoSoundServerTest, SpeakReturnsAtOnceAndSaysSoOnce)
     qputenv("PULSE_SERVER", ("unix:" + dir.path() + "/no-server-here").toLocal8Bit());
     qputenv("PULSE_CLIENTCONFIG", "/dev/null");
 
-    testing::internal::CaptureStderr();
+    StderrCapture captured;
     {
         auto engine = createSpeechEngine("Vocalo test");
         engine->SetSpeed(250);
@@ -31,7 +32,7 @@ TEST(NoSoundServerTest, SpeakReturnsAtOnceAndSaysSoOnce)
         // Both texts play into the null output in real time and then the engine is idle.
         QTest::qWait(3000);
     }
-    const std::string errors = testing::internal::GetCapturedStderr();
+    const std::string errors = captured.take();
     const std::string notice = "vocalo: no audio output";
     ASSERT_NE(errors.find(notice), std::string::npos) << errors;
     EXPECT_EQ(errors.find(notice), errors.rfind(notice)) << errors;

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QWidget>
 
 #include <csignal>
 #include <cstring>
@@ -69,6 +70,56 @@ std::optional<WindowGeometry> geometry(WindowId window)
     g.height = field("Height");
     g.viewable = result.output.contains("Map State: IsViewable");
     return g;
+}
+
+namespace {
+
+// Counts the button events of one kind the window system delivers to this application.
+class ButtonEventCounter : public QObject
+{
+public:
+    explicit ButtonEventCounter(QEvent::Type type) : m_type(type)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~ButtonEventCounter() override { QCoreApplication::instance()->removeEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == m_type && event->spontaneous())
+            ++count;
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+};
+
+} // namespace
+
+bool leftButton(const QString &action, int timeoutMs)
+{
+    ButtonEventCounter handled(action == QLatin1String("mousedown") ? QEvent::MouseButtonPress
+                                                                    : QEvent::MouseButtonRelease);
+    xdotool({ action, "1" });
+    return waitUntil([&] { return handled.count > 0; }, timeoutMs);
+}
+
+WindowId focusedWindow()
+{
+    return run("xdotool", { "getwindowfocus" }).output.trimmed().toULongLong();
+}
+
+bool waitUntilPlaced(const QWidget &window, int timeoutMs)
+{
+    return waitUntil(
+        [&] {
+            const auto g = geometry(window.winId());
+            return g && g->viewable && QRect(g->x, g->y, g->width, g->height) == window.geometry();
+        },
+        timeoutMs);
 }
 
 static QStringList atomsOf(WindowId window, const QString &property)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class QWidget;
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -43,6 +45,11 @@ struct WindowGeometry
 
 // Where the X server has the window (xwininfo), frame included for reparented windows.
 std::optional<WindowGeometry> geometry(WindowId window);
+// Waits until the X server shows the window where Qt has it: the window manager has placed it
+// and Qt has heard where.
+bool waitUntilPlaced(const QWidget &window, int timeoutMs = 5000);
+// The window that has the keyboard focus (0 where none has).
+WindowId focusedWindow();
 // The atoms of the window's _NET_WM_STATE property (xprop), e.g. "_NET_WM_STATE_ABOVE".
 QStringList netWmState(WindowId window);
 bool hasNetWmState(WindowId window, const QString &atom);
@@ -55,6 +62,11 @@ void endWithThisProcess(QProcess &process);
 
 // Drives the real pointer and keyboard.
 void xdotool(const QStringList &arguments);
+
+// Presses ("mousedown"), releases ("mouseup") or clicks ("click") the real pointer's left button
+// where the pointer is, and returns whether this application has handled the last button event
+// of it within the time-out.
+bool leftButton(const QString &action, int timeoutMs = 5000);
 
 // Saves a screenshot of the window under build/screenshots/<name>.png and returns the path.
 QString screenshot(WindowId window, const QString &name);

@@ -40,7 +40,7 @@ void showAndWait(QWidget &widget)
 {
     widget.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
-    QTest::qWait(200);
+    ASSERT_TRUE(waitUntilPlaced(widget));
 }
 
 void step(const QStringList &args)

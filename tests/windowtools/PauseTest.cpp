@@ -119,25 +119,4 @@ TEST(Pause, HandlesEventsAndSleepsInBetween)
     EXPECT_LT(cpuSeconds(after) - cpuSeconds(before), 0.25);
 }
 
-TEST(SteppedTop, IsFloorPlusStepForWholeTwips)
-{
-    EXPECT_EQ(WindowTools::steppedTop(8000.0f, 300.0f), 8300.0f);
-    EXPECT_EQ(WindowTools::steppedTop(-0.5f, 300.0f), 299.0f);
-    EXPECT_EQ(WindowTools::steppedTop(1234.9f, -300.0f), 934.0f);
-    EXPECT_EQ(WindowTools::steppedTop(9999700.0f, 300.0f), 1e7f);
-}
-
-TEST(SteppedTop, KeepsSevenSignificantDigitsOfLargeValues)
-{
-    // 123456789 has no exact float; its seven-digit text is 1.234568e+08.
-    EXPECT_EQ(WindowTools::steppedTop(123456480.0f, 300.0f), 1.234568e8f);
-}
-
-TEST(SteppedTop, OverflowRaisesAnError)
-{
-    EXPECT_THROW(WindowTools::steppedTop(INFINITY, 300.0f), std::overflow_error);
-    EXPECT_THROW(WindowTools::steppedTop(NAN, -300.0f), std::overflow_error);
-    EXPECT_THROW(WindowTools::steppedTop(3.4028235e38f, 3.4028235e38f), std::overflow_error);
-}
-
 } // namespace

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -102,6 +104,28 @@ TEST_F(Slides, OverflowingTopRaisesAnError)
     window.setTop(INFINITY);
     int waits = 0;
     EXPECT_THROW(WindowTools::SlideDown(window, RecordingPacer(waits), [] {}), std::overflow_error);
+}
+
+// Each step's arithmetic.
+TEST(SteppedTop, IsFloorPlusStepForWholeTwips)
+{
+    EXPECT_EQ(WindowTools::steppedTop(8000.0f, 300.0f), 8300.0f);
+    EXPECT_EQ(WindowTools::steppedTop(-0.5f, 300.0f), 299.0f);
+    EXPECT_EQ(WindowTools::steppedTop(1234.9f, -300.0f), 934.0f);
+    EXPECT_EQ(WindowTools::steppedTop(9999700.0f, 300.0f), 1e7f);
+}
+
+TEST(SteppedTop, KeepsSevenSignificantDigitsOfLargeValues)
+{
+    // 123456789 has no exact float; its seven-digit text is 1.234568e+08.
+    EXPECT_EQ(WindowTools::steppedTop(123456480.0f, 300.0f), 1.234568e8f);
+}
+
+TEST(SteppedTop, OverflowRaisesAnError)
+{
+    EXPECT_THROW(WindowTools::steppedTop(INFINITY, 300.0f), std::overflow_error);
+    EXPECT_THROW(WindowTools::steppedTop(NAN, -300.0f), std::overflow_error);
+    EXPECT_THROW(WindowTools::steppedTop(3.4028235e38f, 3.4028235e38f), std::overflow_error);
 }
 
 } // namespace

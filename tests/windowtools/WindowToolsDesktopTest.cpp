@@ -37,8 +37,7 @@ void showAndWait(QWidget &widget)
 {
     widget.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
-    // Let the window manager finish placing it.
-    QTest::qWait(100);
+    ASSERT_TRUE(waitUntilPlaced(widget));
 }
 
 TEST(MakeTopmost, SetsKeepAboveOnAMappedWindowWithoutUnmappingIt)
@@ -121,8 +120,8 @@ TEST(Slide, MovesTheXWindowThroughItsStepsOneFrameApart)
     // 100 px = 1500 twips down to below -1800: 12 steps, each seen by the X server.
     EXPECT_GE(seen.size(), 8u);
     EXPECT_LT(*seen.begin(), 0) << "the X window really went above the screen";
-    QTest::qWait(100);
-    EXPECT_EQ(geometry(id)->y, TwipWindow::toPixels(twips.top()));
+    EXPECT_TRUE(waitUntil([&] { return geometry(id)->y == TwipWindow::toPixels(twips.top()); }))
+        << geometry(id)->y;
 
     // Paced to the display: all steps but the first wait a frame each.
     twips.setTop(-1800);
@@ -143,8 +142,8 @@ protected:
         widget.move(200, 150);
         showAndWait(widget);
         start = *geometry(widget.winId());
-        xdotool({ "mousemove", QString::number(start.x + 100), QString::number(start.y + 40) });
-        QTest::qWait(50);
+        xdotool({ "mousemove", "--sync", QString::number(start.x + 100),
+            QString::number(start.y + 40) });
     }
     void step(const QStringList &args)
     {

@@ -36,9 +36,9 @@ QString megabyteOfText()
 TEST_F(MainWindowFixture, AfterAPastedMegabyteKeysEchoAndEnterGivesTheMemoryBack)
 {
     main->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
     QLineEdit &data = main->Data();
     data.setFocus();
-    QTest::qWait(50);
     const double before = residentMegabytes();
     const QString text = megabyteOfText();
     QApplication::clipboard()->setText(text);
@@ -71,9 +71,9 @@ TEST_F(MainWindowFixture, AfterAPastedMegabyteKeysEchoAndEnterGivesTheMemoryBack
 TEST_F(MainWindowFixture, TenThousandLinesAreHandedOnInOrderAndTheStripStillAnswers)
 {
     main->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
     QLineEdit &data = main->Data();
     data.setFocus();
-    QTest::qWait(50);
     mainLog->spoken.clear();
     constexpr int Lines = 10000;
     auto post = [&](Qt::Key key, const QString &text) {

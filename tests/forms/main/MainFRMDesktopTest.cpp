@@ -27,12 +27,11 @@ protected:
         FormRegistry::instance().reset();
         Application::installFontSubstitutions();
         auto &forms = FormRegistry::instance();
-        forms.registerForm(
-            "MainFRM", [] { return new MainFRM(createSpeechEngine("Vocalo test")); });
-        forms.registerForm("QW",
+        forms.registerForm<MainFRM>([] { return new MainFRM(createSpeechEngine("Vocalo test")); });
+        forms.registerForm<QW>(
             [log = quickLog] { return new QW(std::make_unique<RecordingSpeechEngine>(log)); });
-        forms.registerForm("MenuForm", [] { return new MenuForm; });
-        forms.registerForm("Secret", [] { return new Form; });
+        forms.registerForm<MenuForm>();
+        forms.registerForm(FormNames::Secret, [] { return new Form; });
         // Every test starts after the greeting has been heard to its end.
         greeting = hear([&] {
             main = &forms.reach<MainFRM>();
@@ -45,20 +44,26 @@ protected:
     // Where a point of the window, in twips, is on the screen.
     QPoint onScreen(int xTwips, int yTwips) const
     {
-        return main->mapToGlobal(QPoint(xTwips / 15, yTwips / 15));
+        return main->mapToGlobal(
+            QPoint(TwipWindow::toPixels(xTwips), TwipWindow::toPixels(yTwips)));
     }
 
     void pointerTo(QPoint point)
     {
         xdotool({ "mousemove", "--sync", QString::number(point.x()), QString::number(point.y()) });
-        QTest::qWait(50);
+        QTest::qWait(50); // keep pace with the pointer as a person's hand would
     }
 
     void clickAt(QPoint point)
     {
-        pointerTo(point);
-        xdotool({ "click", "1" });
-        QTest::qWait(100);
+        xdotool({ "mousemove", "--sync", QString::number(point.x()), QString::number(point.y()) });
+        ASSERT_TRUE(leftButton("click")) << "the click never reached the strip";
+    }
+
+    void openPanel()
+    {
+        command("MNUOptions")->trigger();
+        ASSERT_TRUE(waitUntil([&] { return geometry(id)->height == 169; }));
     }
 
     void pressEnterInData()
@@ -70,7 +75,10 @@ protected:
     std::vector<int16_t> speakAt(const char *bar, int value, const QString &text)
     {
         control<QScrollBar>(bar)->setValue(value);
-        QTest::qWait(20); // a few ticks hand the value to the engine
+        // The tick hands the value to the strip's engine, then to the phrase board's.
+        const bool speed = QByteArray(bar) == "Speed";
+        EXPECT_TRUE(
+            waitUntil([&] { return (speed ? quickLog->speed : quickLog->pitch) == value; }));
         main->Data().setText(text);
         // Slow speech holds long pauses between its words.
         return hear([&] { pressEnterInData(); }, 30000, 1500);
@@ -95,9 +103,8 @@ TEST_F(StripOnTheDesktop, StripAndPanelAsDrawn)
     EXPECT_GT(secondsOfSound(greeting), 1.0) << "the greeting is heard";
     screenshot(id, "main-strip");
 
-    command("MNUOptions")->trigger();
-    EXPECT_TRUE(waitUntil([&] { return geometry(id)->height == 169; }));
-    QTest::qWait(200);
+    openPanel();
+    QTest::qWait(200); // and stays where it is
     EXPECT_EQ(geometry(id)->y, strip->y) << "the panel opens below the strip";
     screenshot(id, "main-panel");
 }
@@ -109,8 +116,8 @@ TEST_F(StripOnTheDesktop, TypedLineIsHeardAndClearedOrKeptAsChosen)
         main->Data().clear();
         clickAt(onScreen(2000, 140));
         xdotool({ "type", "--delay", "20", "hello world" });
-        QTest::qWait(100);
-        EXPECT_EQ(main->Data().text(), "hello world");
+        EXPECT_TRUE(waitUntil([&] { return main->Data().text() == "hello world"; }))
+            << main->Data().text().toStdString();
         const auto heard = hear([&] { xdotool({ "key", "Return" }); });
         EXPECT_GT(secondsOfSound(heard), 0.4);
         EXPECT_LT(secondsOfSound(heard), 3.0);
@@ -154,16 +161,15 @@ TEST_F(StripOnTheDesktop, HigherPitchGivesHigherVoice)
 
 TEST_F(StripOnTheDesktop, DraggingTheBoxOfTheSpeedBarShowsItsNumberOnRelease)
 {
-    command("MNUOptions")->trigger();
-    QTest::qWait(200);
+    openPanel();
     auto *speed = control<QScrollBar>("Speed");
     // The box sits in the middle at 150; drag it past the right end.
     const QPoint box = speed->mapToGlobal(QPoint(speed->width() / 2, speed->height() / 2));
     pointerTo(box);
-    xdotool({ "mousedown", "1" });
-    QTest::qWait(50);
+    ASSERT_TRUE(leftButton("mousedown"));
     for (int step = 1; step <= 8; ++step)
         pointerTo(box + QPoint(step * 30, 0));
+    EXPECT_TRUE(waitUntil([&] { return speed->sliderPosition() == 250; }));
     EXPECT_EQ(control<QLabel>("SpeedNow")->text(), "150") << "not while dragging";
     xdotool({ "mouseup", "1" });
     EXPECT_TRUE(waitUntil([&] { return control<QLabel>("SpeedNow")->text() == "250"; }, 2000));
@@ -172,8 +178,7 @@ TEST_F(StripOnTheDesktop, DraggingTheBoxOfTheSpeedBarShowsItsNumberOnRelease)
 
 TEST_F(StripOnTheDesktop, NotOnTopLeavesTheKeepAboveBandWithoutUnmappingOrMoving)
 {
-    command("MNUOptions")->trigger();
-    QTest::qWait(300);
+    openPanel();
     const auto before = geometry(id);
     ASSERT_TRUE(before);
     UnmapCounter unmaps(id);
@@ -211,8 +216,7 @@ TEST_F(StripOnTheDesktop, DragOnTheGripMovesTheStripAndAClickDoesNot)
     }
 
     pointerTo(onScreen(60, 140));
-    xdotool({ "mousedown", "1" });
-    QTest::qWait(50);
+    ASSERT_TRUE(leftButton("mousedown"));
     for (int step = 1; step <= 10; ++step)
         pointerTo(onScreen(60, 140) + QPoint(step * 12, step * 8));
     xdotool({ "mouseup", "1" });

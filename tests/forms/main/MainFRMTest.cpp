@@ -10,14 +10,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTimer>
 
 namespace {
-
-QRect twipRect(int left, int top, int width, int height)
-{
-    return { left / 15, top / 15, width / 15, height / 15 };
-}
 
 struct Placement
 {
@@ -95,7 +89,8 @@ TEST_F(MainWindowFixture, EveryControlHasItsKindAndPlace)
         QWidget *widget = control(row.name);
         ASSERT_NE(widget, nullptr);
         EXPECT_TRUE(widget->inherits(row.kind)) << row.name;
-        EXPECT_EQ(widget->geometry(), twipRect(row.left, row.top, row.width, row.height))
+        EXPECT_EQ(
+            widget->geometry(), TwipWindow::toPixelRect(row.left, row.top, row.width, row.height))
             << row.name;
     }
 }
@@ -156,33 +151,6 @@ TEST_F(MainWindowFixture, PanelColoursComeFromThePalette)
     EXPECT_EQ(drawn.pixelColor(10, 40), QColor(Qt::white));
 }
 
-TEST_F(MainWindowFixture, ControlsStartWithTheirDesignedValues)
-{
-    struct Bar
-    {
-        const char *name;
-        int minimum, maximum, value;
-    };
-    for (const Bar &row : { Bar { "Speed", 50, 250, 150 }, Bar { "Pitch", 50, 400, 85 } }) {
-        auto *bar = control<QScrollBar>(row.name);
-        EXPECT_EQ(bar->orientation(), Qt::Horizontal);
-        EXPECT_EQ(bar->minimum(), row.minimum) << row.name;
-        EXPECT_EQ(bar->maximum(), row.maximum) << row.name;
-        EXPECT_EQ(bar->value(), row.value) << row.name;
-        EXPECT_EQ(bar->singleStep(), 1) << row.name;
-        EXPECT_EQ(bar->pageStep(), 1) << row.name;
-    }
-    EXPECT_EQ(control<QCheckBox>("DelEnterd")->checkState(), Qt::Checked);
-    EXPECT_TRUE(control<QRadioButton>("OnTop")->isChecked());
-    EXPECT_FALSE(control<QRadioButton>("NotOnTop")->isChecked());
-    EXPECT_TRUE(control("Data")->isEnabled());
-
-    auto *checker = main->findChild<QTimer *>("Checker");
-    ASSERT_NE(checker, nullptr);
-    EXPECT_EQ(checker->interval(), 1);
-    EXPECT_TRUE(checker->isActive());
-}
-
 TEST_F(MainWindowFixture, TextBoxTakesTextOfAnyLength)
 {
     const QString longText(200000, QLatin1Char('a'));
@@ -218,7 +186,7 @@ TEST_F(MainWindowFixture, PressAnywhereOutsideTheWindowedControlsAndTheMenuCorne
         { 2500, 2220, "OkayCMD" },
     };
     for (const Hit &hit : hits) {
-        QWidget *child = main->childAt(hit.x / 15, hit.y / 15);
+        QWidget *child = main->childAt(TwipWindow::toPixels(hit.x), TwipWindow::toPixels(hit.y));
         ASSERT_NE(child, nullptr) << hit.expected;
         // A windowed control may hand the press to a part of its own.
         while (child->parentWidget() != main)
@@ -346,7 +314,7 @@ TEST_F(MainWindowFixture, DraggedBoxShowsItsNumberOnceLetGo)
 TEST_F(MainWindowFixture, FirstTickLoadsTheQuickWindowHiddenAndAgainAfterItWasClosed)
 {
     waitForTick();
-    ASSERT_TRUE(FormRegistry::instance().isLoaded("QW"));
+    ASSERT_TRUE(FormRegistry::instance().isLoaded(FormNames::QW));
     QW &quick = FormRegistry::instance().reach<QW>();
     EXPECT_FALSE(quick.isVisible());
     EXPECT_EQ(quickLog->speed, 150);
@@ -356,7 +324,7 @@ TEST_F(MainWindowFixture, FirstTickLoadsTheQuickWindowHiddenAndAgainAfterItWasCl
     quick.close();
     QTest::qWait(0); // the closed window is deleted from the event loop
     waitForTick();
-    ASSERT_TRUE(FormRegistry::instance().isLoaded("QW"));
+    ASSERT_TRUE(FormRegistry::instance().isLoaded(FormNames::QW));
     EXPECT_FALSE(FormRegistry::instance().reach<QW>().isVisible());
 }
 

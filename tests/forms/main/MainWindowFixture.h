@@ -27,12 +27,12 @@ protected:
         Application::installFontSubstitutions();
         auto &forms = FormRegistry::instance();
         forms.reset();
-        forms.registerForm("MainFRM",
+        forms.registerForm<MainFRM>(
             [log = mainLog] { return new MainFRM(std::make_unique<RecordingSpeechEngine>(log)); });
-        forms.registerForm("QW",
+        forms.registerForm<QW>(
             [log = quickLog] { return new QW(std::make_unique<RecordingSpeechEngine>(log)); });
-        forms.registerForm("MenuForm", [] { return new MenuForm; });
-        forms.registerForm("Secret", [] { return new Form; });
+        forms.registerForm<MenuForm>();
+        forms.registerForm(FormNames::Secret, [] { return new Form; });
         main = &forms.reach<MainFRM>();
     }
 

@@ -57,10 +57,10 @@ TEST_F(MainWindowFixture, MenuFormStaysHiddenAndBringsTheStripForward)
 TEST_F(MainWindowFixture, ClickOnTheMenuCornerPopsTheMenuUp)
 {
     main->Show();
-    EXPECT_FALSE(FormRegistry::instance().isLoaded("MenuForm"));
+    EXPECT_FALSE(FormRegistry::instance().isLoaded(FormRegistry::nameOf<MenuForm>()));
     auto *corner = main->findChild<QLabel *>("MenuLBL");
     QTest::mouseClick(corner, Qt::LeftButton, {}, QPoint(4, 16));
-    ASSERT_TRUE(FormRegistry::instance().isLoaded("MenuForm"));
+    ASSERT_TRUE(FormRegistry::instance().isLoaded(FormRegistry::nameOf<MenuForm>()));
     QMenu &menu = menuForm().MNUFile();
     EXPECT_TRUE(QTest::qWaitFor([&] { return menu.isVisible(); }, 2000));
     menu.hide();
@@ -85,11 +85,11 @@ TEST_F(MainWindowFixture, SecretPlaceOpensOnlyForTheExactAccessCode)
     for (const Row &row : rows) {
         main->Data().setText(QString::fromLatin1(row.text));
         menuForm().findChild<QAction *>("MNUSecretPlace")->trigger();
-        EXPECT_EQ(FormRegistry::instance().isLoaded("Secret"), row.opens) << row.text;
+        EXPECT_EQ(FormRegistry::instance().isLoaded(FormNames::Secret), row.opens) << row.text;
         EXPECT_EQ(main->isVisible(), !row.opens) << row.text;
         EXPECT_EQ(main->Data().text(), QString::fromLatin1(row.text)) << "the text stays";
     }
-    EXPECT_TRUE(FormRegistry::instance().reach("Secret").isVisible());
+    EXPECT_TRUE(FormRegistry::instance().reach(FormNames::Secret).isVisible());
 }
 
 TEST_F(MainWindowFixture, CodeTypedBeforeOptionsIsStillCompared)
@@ -99,7 +99,7 @@ TEST_F(MainWindowFixture, CodeTypedBeforeOptionsIsStillCompared)
     command("MNUOptions")->trigger();
     command("MNUSecretPlace")->trigger();
     EXPECT_FALSE(main->isVisible());
-    EXPECT_TRUE(FormRegistry::instance().reach("Secret").isVisible());
+    EXPECT_TRUE(FormRegistry::instance().reach(FormNames::Secret).isVisible());
 }
 
 TEST_F(MainWindowFixture, QuickWindowTwiceShowsOneWindow)

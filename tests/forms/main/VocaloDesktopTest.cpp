@@ -3,6 +3,7 @@
 // through the X server, what comes out is looked at on the screen and heard on the sound
 // server's monitor.
 #include "Listening.h"
+#include "TwipWindow.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -39,7 +40,9 @@ protected:
             StartTimeoutMs))
             << "the strip never showed";
         stripShownAtSample = recorder.samplesSoFar().size();
-        QTest::qWait(300); // the window manager settles it
+        // Typing goes where the window manager has put the focus.
+        ASSERT_TRUE(waitUntil([&] { return focusedWindow() == *strip; }))
+            << "the strip never got the keyboard";
     }
 
     // What was heard from shortly before the strip showed until the sound stopped.
@@ -71,15 +74,15 @@ protected:
     void pointerTo(int x, int y)
     {
         xdotool({ "mousemove", "--sync", QString::number(x), QString::number(y) });
-        QTest::qWait(50);
     }
 
+    // The program takes the click and the keys after it in the order the X server sends them;
+    // the keyboard stays with the strip, which has had it since it showed.
     void clickOnStrip(int x, int y)
     {
         const WindowGeometry g = stripGeometry();
         pointerTo(g.x + x, g.y + y);
         xdotool({ "click", "1" });
-        QTest::qWait(150);
     }
 
     void clickIntoData() { clickOnStrip(150, 9); }
@@ -102,11 +105,13 @@ protected:
     // Picks the n-th command (1 = Options) with the keyboard.
     void choose(int command)
     {
-        ASSERT_FALSE(openMenu().isEmpty());
+        const QString menu = openMenu();
+        ASSERT_FALSE(menu.isEmpty());
         for (int i = 0; i < command; ++i)
             xdotool({ "key", "Down" });
         xdotool({ "key", "Return" });
-        QTest::qWait(300);
+        // The menu closes as its command runs.
+        ASSERT_TRUE(waitUntil([&] { return !visibleVocaloWindows().contains(menu); }));
     }
 
     // Speaks the text through the clipboard and the box; gives the recording's length at Enter.
@@ -217,7 +222,7 @@ TEST_F(RunningVocalo, OptionsOpensThePanelAndOkayFoldsItAway)
     EXPECT_TRUE(waitUntil([&] { return stripGeometry().height == 169; }));
     QTest::qWait(200);
     screenshot(*strip, "vocalo-panel");
-    clickOnStrip(2500 / 15, 2220 / 15);
+    clickOnStrip(TwipWindow::toPixels(2500), TwipWindow::toPixels(2220));
     EXPECT_TRUE(waitUntil([&] { return stripGeometry().height == 19; }));
 }
 
@@ -322,11 +327,11 @@ TEST_F(RunningVocalo, EscSilencesTheStripAtOnceWhileThePhraseBoardPlaysOn)
     ASSERT_TRUE(board);
     // Clear of the strip, which keeps to the middle of the screen.
     xdotool({ "windowmove", "--sync", QString::number(*board), "0", "0" });
-    QTest::qWait(300);
     // Command27, which says the longest phrase.
     const auto clickPhrase = [&] {
         const auto g = geometry(*board);
-        pointerTo(g->x + (2640 + 1695 / 2) / 15, g->y + (3360 + 255 / 2) / 15);
+        const QPoint button = TwipWindow::toPixelRect(2640, 3360, 1695, 255).center();
+        pointerTo(g->x + button.x(), g->y + button.y());
         xdotool({ "click", "1" });
     };
     const double phraseSeconds = secondsOfSound(hear(clickPhrase));

@@ -51,8 +51,8 @@ protected:
     {
         Application::installFontSubstitutions();
         FormRegistry::instance().reset();
-        FormRegistry::instance().registerForm(
-            "QW", [] { return new QW(createSpeechEngine("Vocalo test")); });
+        FormRegistry::instance().registerForm<QW>(
+            [] { return new QW(createSpeechEngine("Vocalo test")); });
     }
     void TearDown() override { FormRegistry::instance().reset(); }
 
@@ -61,8 +61,7 @@ protected:
         QW &qw = FormRegistry::instance().reach<QW>();
         qw.Show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&qw));
-        // Let the window manager finish placing and decorating it.
-        QTest::qWait(200);
+        EXPECT_TRUE(waitUntilPlaced(qw));
         return qw;
     }
 
@@ -74,7 +73,7 @@ protected:
         const QPoint centre = widget->mapToGlobal(widget->rect().center());
         xdotool(
             { "mousemove", "--sync", QString::number(centre.x()), QString::number(centre.y()) });
-        QTest::qWait(50);
+        ASSERT_TRUE(waitUntil([&] { return widget->underMouse(); }));
         xdotool({ "click", "1" });
     }
 
@@ -110,8 +109,9 @@ TEST_F(QuickWindowDesktop, ShowsAsAKeepAboveToolWindowOfItsFixedSize)
     const auto where = geometry(*id);
     ASSERT_TRUE(where.has_value());
     EXPECT_TRUE(where->viewable);
-    EXPECT_EQ(where->width, 4470 / 15);
-    EXPECT_EQ(where->height, 3975 / 15);
+    const QSize client = TwipWindow::toPixelRect(0, 0, 4470, 3975).size();
+    EXPECT_EQ(where->width, client.width());
+    EXPECT_EQ(where->height, client.height());
 
     // Close box only: the hints ask for a title, a border and the close function, without
     // minimise or maximise. (Openbox draws its own buttons whatever the hints say; window
@@ -161,10 +161,9 @@ TEST_F(QuickWindowDesktop, ItsCloseBoxUnloadsItAndTheNextReachLoadsItHidden)
     // The close box is the rightmost button of the title bar above the client area.
     xdotool({ "mousemove", "--sync", QString::number(where->x + where->width - 9),
         QString::number(where->y - 10) });
-    QTest::qWait(50);
     xdotool({ "click", "1" });
     ASSERT_TRUE(waitUntil([&] { return first.isNull(); }));
-    EXPECT_FALSE(FormRegistry::instance().isLoaded("QW"));
+    EXPECT_FALSE(FormRegistry::instance().isLoaded(FormNames::QW));
 
     QW &second = FormRegistry::instance().reach<QW>();
     EXPECT_TRUE(second.isHidden());

@@ -76,11 +76,6 @@ const ButtonRow Buttons[] = {
     { "Command36", C1, 3600, W12, "Queef", "You are a Queef" },
 };
 
-QRect twipRect(int left, int top, int width, int height)
-{
-    return { left / 15, top / 15, width / 15, height / 15 };
-}
-
 // Every test starts from an empty registry that knows only the phrase board, built on a speech
 // control that records what it is told.
 class QuickWindow : public ::testing::Test
@@ -90,7 +85,7 @@ protected:
     {
         Application::installFontSubstitutions();
         FormRegistry::instance().reset();
-        FormRegistry::instance().registerForm("QW", [this] {
+        FormRegistry::instance().registerForm<QW>([this] {
             ++loads;
             return new QW(std::make_unique<RecordingSpeechEngine>(log));
         });
@@ -117,7 +112,7 @@ TEST_P(QuickWindowButton, ShowsItsCaptionInPlaceAndSpeaksItsPhrase)
     auto *button = qw.findChild<QPushButton *>(row.name);
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->text(), QString::fromUtf8(row.caption));
-    EXPECT_EQ(button->geometry(), twipRect(row.left, row.top, row.width, 255));
+    EXPECT_EQ(button->geometry(), TwipWindow::toPixelRect(row.left, row.top, row.width, 255));
 
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(log->spoken, QStringList { QString::fromUtf8(row.spoken) });
@@ -155,7 +150,7 @@ TEST_F(QuickWindow, IsAFixedSizeToolWindowWithACloseBoxOnly)
     EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
 
-    const QSize client(4470 / 15, 3975 / 15);
+    const QSize client = TwipWindow::toPixelRect(0, 0, 4470, 3975).size();
     EXPECT_EQ(qw.size(), client);
     EXPECT_EQ(qw.minimumSize(), client);
     EXPECT_EQ(qw.maximumSize(), client);
@@ -177,11 +172,11 @@ TEST_F(QuickWindow, HeadingsStandOverTheirColumns)
     };
     const QString lowerBlock = QString(25, ' ') + "Cusing" + QString(22, ' ') + "Weird Stuff...";
     const Heading headings[] = {
-        { "Data_0", "Questions", twipRect(1320, 120, 1095, 255), false },
-        { "Data_1", "Answers", twipRect(120, 120, 1095, 255), false },
-        { "Data_2", "Stallers", twipRect(2640, 120, 1695, 255), false },
-        { "Label1", lowerBlock, twipRect(120, 2040, 4215, 255), true },
-        { "Label2", "Misc.", twipRect(240, 2040, 1095, 255), true },
+        { "Data_0", "Questions", TwipWindow::toPixelRect(1320, 120, 1095, 255), false },
+        { "Data_1", "Answers", TwipWindow::toPixelRect(120, 120, 1095, 255), false },
+        { "Data_2", "Stallers", TwipWindow::toPixelRect(2640, 120, 1695, 255), false },
+        { "Label1", lowerBlock, TwipWindow::toPixelRect(120, 2040, 4215, 255), true },
+        { "Label2", "Misc.", TwipWindow::toPixelRect(240, 2040, 1095, 255), true },
     };
     ASSERT_EQ(lowerBlock.size(), 67);
     QW &qw = board();
@@ -235,16 +230,6 @@ TEST_F(QuickWindow, LoadPutsItInTheKeepAboveBandWithoutShowingIt)
     EXPECT_TRUE(qw.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
-TEST_F(QuickWindow, LaterReachesFindTheSameWindow)
-{
-    QW *first = &board();
-    first->Show();
-    EXPECT_EQ(&board(), first);
-    EXPECT_EQ(&board(), first);
-    EXPECT_EQ(loads, 1);
-    EXPECT_TRUE(first->isVisible());
-}
-
 TEST_F(QuickWindow, CloseBoxUnloadsAndTheNextReachLoadsItHiddenAndTopmost)
 {
     QPointer<QW> first = &board();
@@ -252,7 +237,7 @@ TEST_F(QuickWindow, CloseBoxUnloadsAndTheNextReachLoadsItHiddenAndTopmost)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(first));
     first->close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return first.isNull(); }));
-    EXPECT_FALSE(FormRegistry::instance().isLoaded("QW"));
+    EXPECT_FALSE(FormRegistry::instance().isLoaded(FormNames::QW));
 
     QW &second = board();
     EXPECT_EQ(loads, 2);

@@ -34,8 +34,8 @@ protected:
         Application::installFontSubstitutions();
         auto &forms = FormRegistry::instance();
         forms.reset();
-        forms.registerForm("MainFRM", [] { return new MainStandIn; });
-        forms.registerForm("Secret", [] { return new Secret; });
+        forms.registerForm(FormNames::MainFRM, [] { return new MainStandIn; });
+        forms.registerForm<Secret>();
     }
     void TearDown() override { FormRegistry::instance().reset(); }
 };
@@ -43,7 +43,7 @@ protected:
 TEST_F(CreditsPageDesktop, BoxThenBorderlessPageThenARealClickGoesBack)
 {
     auto &forms = FormRegistry::instance();
-    Form &main = forms.reach("MainFRM");
+    Form &main = forms.reach(FormNames::MainFRM);
     main.Show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
     main.Hide();
@@ -56,19 +56,22 @@ TEST_F(CreditsPageDesktop, BoxThenBorderlessPageThenARealClickGoesBack)
         if (!box)
             return;
         boxSeen = true;
-        pageShownDuringBox = forms.isLoaded("Secret") && forms.reach("Secret").isVisible();
-        QTest::qWait(200);
+        pageShownDuringBox
+            = forms.isLoaded(FormNames::Secret) && forms.reach(FormNames::Secret).isVisible();
+        QWidget *boxWidget = QApplication::activeModalWidget();
+        if (!boxWidget || !QTest::qWaitForWindowExposed(boxWidget))
+            return;
         screenshot(*box, "credits-box");
         xdotool({ "windowactivate", "--sync", QString::number(*box) });
-        QTest::qWait(50);
+        waitUntil([&] { return boxWidget->isActiveWindow(); });
         xdotool({ "key", "Return" });
     });
-    Form &page = forms.reach("Secret");
+    Form &page = forms.reach(FormNames::Secret);
     EXPECT_TRUE(boxSeen);
     EXPECT_FALSE(pageShownDuringBox);
     page.Show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
-    QTest::qWait(200);
+    ASSERT_TRUE(waitUntilPlaced(page));
 
     const WindowId id = page.winId();
     // Task bars list normal windows; a utility window (the first type a desktop reads; Qt adds
@@ -81,17 +84,19 @@ TEST_F(CreditsPageDesktop, BoxThenBorderlessPageThenARealClickGoesBack)
     const auto where = geometry(id);
     ASSERT_TRUE(where.has_value());
     EXPECT_TRUE(where->viewable);
-    EXPECT_EQ(where->width, 1485 / 15);
-    EXPECT_EQ(where->height, 1455 / 15);
+    const QSize client = TwipWindow::toPixelRect(0, 0, 1485, 1455).size();
+    EXPECT_EQ(where->width, client.width());
+    EXPECT_EQ(where->height, client.height());
     // Centred, and no frame: the client area is where the window is.
-    EXPECT_EQ(where->x, (1280 - 1485 / 15) / 2);
-    EXPECT_EQ(where->y, (1024 - 1455 / 15) / 2);
+    EXPECT_EQ(where->x, (1280 - client.width()) / 2);
+    EXPECT_EQ(where->y, (1024 - client.height()) / 2);
     screenshot(id, "credits-page");
 
     // A corner of the page, far from the picture's middle.
     xdotool({ "mousemove", "--sync", QString::number(where->x + 2),
         QString::number(where->y + where->height - 3) });
-    QTest::qWait(50);
+    auto *image = page.findChild<QWidget *>("Image");
+    ASSERT_TRUE(waitUntil([&] { return image->underMouse(); }));
     xdotool({ "click", "1" });
     EXPECT_TRUE(waitUntil([&] { return page.isHidden() && main.isVisible(); }));
     EXPECT_TRUE(waitUntil([&] { return !geometry(id)->viewable; }));

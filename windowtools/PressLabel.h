@@ -3,8 +3,9 @@
 
 #include <QLabel>
 
-// A transparent label that reports the mouse: `pressed` on any button going down, `clicked`
-// when the left button is released over it after going down over it.
+// A label that reports the mouse: `pressed` on any button going down, `clicked` when the left
+// button is released over it after going down over it, with no other button in between. It
+// takes the presses it reports: they do not reach the window below.
 class PressLabel : public QLabel
 {
     Q_OBJECT
@@ -18,4 +19,7 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    bool m_leftDown = false;
 };

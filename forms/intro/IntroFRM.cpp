@@ -13,16 +13,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-namespace {
-
-QRect twipRect(int left, int top, int width, int height)
-{
-    return QRect(TwipWindow::toPixels(left), TwipWindow::toPixels(top), TwipWindow::toPixels(width),
-        TwipWindow::toPixels(height));
-}
-
-} // namespace
-
 IntroFRM::IntroFRM(std::unique_ptr<SpeechEngine> ds, QWidget *parent)
     // A splash window: no frame, no task bar entry, and window managers leave it where it is
     // put even above the top of the screen, which the slide needs.
@@ -35,12 +25,12 @@ IntroFRM::IntroFRM(std::unique_ptr<SpeechEngine> ds, QWidget *parent)
     setWindowIcon(Application::programIcon());
     setClientSizeTwips(ClientWidth, ClientHeight);
 
-    m_ds->SetSpeed(StartingSpeed);
-    m_ds->SetPitch(StartingPitch);
+    m_ds->SetSpeed(SpeechEngine::StartingSpeed);
+    m_ds->SetPitch(SpeechEngine::StartingPitch);
 
     m_data = new QLabel(QStringLiteral("Lite Version"), this);
     m_data->setObjectName(QStringLiteral("Data"));
-    m_data->setGeometry(twipRect(3480, 4440, 2655, 495));
+    m_data->setGeometry(TwipWindow::toPixelRect(3480, 4440, 2655, 495));
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSize(24);
     m_data->setFont(font);
@@ -73,7 +63,7 @@ void IntroFRM::load()
     lastStep.waitForNextFrame();
     Hide();
     m_opening = false;
-    FormRegistry::instance().reach(QStringLiteral("MainFRM")).Show();
+    FormRegistry::instance().reach(FormNames::MainFRM).Show();
 }
 
 void IntroFRM::paintEvent(QPaintEvent *)

@@ -81,7 +81,7 @@ std::optional<XWindowProbe::WindowId> XWindowProbe::findViewable(const QString &
     return static_cast<WindowId>(*found);
 }
 
-std::optional<XWindowProbe::Place> XWindowProbe::place(WindowId window)
+std::optional<XWindowProbe::Place> XWindowProbe::locate(WindowId window)
 {
     Display *display = m_connection->display;
     if (!display)

@@ -34,7 +34,7 @@ public:
     // A client window titled exactly `title` that is mapped on the screen.
     std::optional<WindowId> findViewable(const QString &title);
     // Where the window is on the screen, whether mapped or not; nothing once it is destroyed.
-    std::optional<Place> place(WindowId window);
+    std::optional<Place> locate(WindowId window);
 
     // From now on collects every place the window (its frame, where the window manager gave it
     // one) is moved to, as the X server reports it: also places it stays at only for an instant.

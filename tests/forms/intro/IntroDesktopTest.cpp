@@ -3,6 +3,7 @@
 // plays and which bells ring, from the first moment of the process to the strip's arrival.
 #include "AudioAnalysis.h"
 #include "Desktop.h"
+#include "TwipWindow.h"
 #include "XWindowProbe.h"
 #include "XkbBellCounter.h"
 
@@ -24,8 +25,8 @@ constexpr qint64 SplashHangMs = 10000;
 
 const QString IntroTitle = QStringLiteral("Vocalo");
 const QString StripTitle = QStringLiteral("Vocalo 1.0");
-constexpr int IntroWidth = 6090 / 15;
-constexpr int IntroHeight = 4965 / 15;
+constexpr int IntroWidth = TwipWindow::toPixels(6090);
+constexpr int IntroHeight = TwipWindow::toPixels(4965);
 
 // Follows the splash from the start of the process until the strip shows.
 struct Opening
@@ -49,7 +50,7 @@ void expectShowsThePicture(const QImage &shot)
 {
     ASSERT_EQ(shot.size(), QSize(IntroWidth, IntroHeight));
     const QImage picture(QStringLiteral(VOCALO_SOURCE_DIR "/assets/intro.png"));
-    const QRect label(3480 / 15, 4440 / 15, 2655 / 15, 495 / 15);
+    const QRect label = TwipWindow::toPixelRect(3480, 4440, 2655, 495);
     qint64 difference = 0;
     qint64 compared = 0;
     int lightInLabel = 0;
@@ -93,7 +94,7 @@ protected:
         }
         seen.mappedMs = clock.elapsed();
         seen.intro = *intro;
-        seen.first = probe.place(*intro).value_or(XWindowProbe::Place {});
+        seen.first = probe.locate(*intro).value_or(XWindowProbe::Place {});
         seen.leftmostX = seen.rightmostX = seen.first.x;
         seen.highestY = seen.lowestYAfterHighest = seen.first.y;
 
@@ -112,7 +113,7 @@ protected:
         };
         while (clock.elapsed() < 20000) {
             takeMoves();
-            const auto place = probe.place(*intro);
+            const auto place = probe.locate(*intro);
             if (!place)
                 break;
             if (!place->viewable) {
@@ -179,7 +180,7 @@ TEST_F(IntroDesktopTest, OpensWithTheSplashSlidingOffAndDownThenTheStrip)
 
     // Really above the screen, not clamped to it by the window manager: past minus its width.
     EXPECT_LT(seen.highestY, -IntroWidth);
-    EXPECT_GT(seen.lowestYAfterHighest, 7200 / 15);
+    EXPECT_GT(seen.lowestYAfterHighest, TwipWindow::toPixels(7200));
     EXPECT_EQ(seen.leftmostX, seen.first.x);
     EXPECT_EQ(seen.rightmostX, seen.first.x);
 
@@ -269,7 +270,7 @@ TEST_F(IntroDesktopTest, EveryClickOnThePictureBellsOnceAndTheOpeningGoesOn)
 
     // Undisturbed: the whole way up and down, then the strip.
     EXPECT_LT(seen.highestY, -IntroWidth);
-    EXPECT_GT(seen.lowestYAfterHighest, 7200 / 15);
+    EXPECT_GT(seen.lowestYAfterHighest, TwipWindow::toPixels(7200));
     EXPECT_FALSE(seen.stripBeforeHidden);
     EXPECT_GT(seen.stripMs, 0) << "the strip never showed";
 }

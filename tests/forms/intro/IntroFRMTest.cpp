@@ -66,7 +66,7 @@ protected:
     void SetUp() override
     {
         Application::installFontSubstitutions();
-        registry.registerForm("IntroFRM", [this] {
+        registry.registerForm<IntroFRM>([this] {
             auto ds = std::make_unique<WatchingSpeechEngine>(log, [this] {
                 IntroFRM &intro = registry.reach<IntroFRM>();
                 visibleAtSpeak = intro.isVisible();
@@ -74,7 +74,7 @@ protected:
             });
             return new IntroFRM(std::move(ds));
         });
-        registry.registerForm("MainFRM", [this] {
+        registry.registerForm(FormNames::MainFRM, [this] {
             return new StandInMainWindow([this] {
                 ++mainShows;
                 introVisibleAtMainShow = registry.reach<IntroFRM>().isVisible();
@@ -132,7 +132,7 @@ TEST_F(IntroFRMTest, LoadGreetsSlidesOffAndDownHidesThenShowsTheMainWindow)
     TopWatcher watcher;
     // Watch the moves from the first one on: installed as soon as the window exists.
     QTimer::singleShot(0, [&] { registry.reach<IntroFRM>().installEventFilter(&watcher); });
-    IntroFRM &intro = static_cast<IntroFRM &>(registry.reach("IntroFRM"));
+    IntroFRM &intro = registry.reach<IntroFRM>();
 
     EXPECT_EQ(log->spoken, QStringList { "Welcome to Vocalo Lite." });
     EXPECT_TRUE(visibleAtSpeak);
@@ -152,7 +152,8 @@ TEST_F(IntroFRMTest, LoadGreetsSlidesOffAndDownHidesThenShowsTheMainWindow)
     EXPECT_FALSE(intro.isVisible());
     EXPECT_EQ(mainShows, 1);
     EXPECT_FALSE(introVisibleAtMainShow) << "the main window came before the intro hid";
-    EXPECT_TRUE(registry.isLoaded("IntroFRM")) << "the intro stays loaded, hidden";
+    EXPECT_TRUE(registry.isLoaded(FormRegistry::nameOf<IntroFRM>()))
+        << "the intro stays loaded, hidden";
 }
 
 // The window manager's close key during the opening must not take the window from under the
@@ -165,10 +166,10 @@ TEST_F(IntroFRMTest, ACloseRequestDuringTheOpeningIsRefused)
         intro.close();
         visibleAfterClose = intro.isVisible();
     });
-    registry.reach("IntroFRM");
+    registry.reach<IntroFRM>();
 
     EXPECT_TRUE(visibleAfterClose);
-    EXPECT_TRUE(registry.isLoaded("IntroFRM"));
+    EXPECT_TRUE(registry.isLoaded(FormRegistry::nameOf<IntroFRM>()));
     EXPECT_EQ(mainShows, 1);
     EXPECT_FALSE(introVisibleAtMainShow);
 }

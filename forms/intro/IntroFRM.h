@@ -20,16 +20,12 @@ class IntroFRM : public Form
 public:
     static constexpr int ClientWidth = 6090;
     static constexpr int ClientHeight = 4965;
-    // The engine's starting values, the same as the strip's scroll bars start with.
-    static constexpr int StartingSpeed = 150;
-    static constexpr int StartingPitch = 85;
 
     explicit IntroFRM(std::unique_ptr<SpeechEngine> ds, QWidget *parent = nullptr);
     ~IntroFRM() override;
 
     void load() override;
 
-    SpeechEngine &DS() { return *m_ds; }
     QLabel &Data() { return *m_data; }
 
 protected:
