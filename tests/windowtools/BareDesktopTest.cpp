@@ -3,6 +3,7 @@
 // (VOCALO_TEST_DESKTOP=bare) or one that knows no EWMH (twm). Dragging must still move the
 // window, by our own hand, and keep-above and the slides must neither hang nor fail.
 #include "Desktop.h"
+#include "DraggableWindow.h"
 #include "WindowTools.h"
 #include "X11.h"
 
@@ -21,27 +22,6 @@
 using namespace desktop;
 
 namespace {
-
-class DraggableWindow : public QWidget
-{
-public:
-    DraggableWindow() : QWidget(nullptr, Qt::FramelessWindowHint), twips(this)
-    {
-        resize(200, 80);
-        setStyleSheet("background: #aa6633");
-    }
-    TwipWindow twips;
-
-protected:
-    void mousePressEvent(QMouseEvent *) override { WindowTools::BeginDragMove(twips); }
-};
-
-void showAndWait(QWidget &widget)
-{
-    widget.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
-    ASSERT_TRUE(waitUntilPlaced(widget));
-}
 
 void step(const QStringList &args)
 {
@@ -69,7 +49,7 @@ std::vector<uint32_t> atoms(const QStringList &names)
 
 TEST(BareDesktop, DraggingMovesTheWindowByHandAndADropReleasesIt)
 {
-    DraggableWindow widget;
+    DraggableWindow widget("#aa6633");
     widget.move(200, 150);
     showAndWait(widget);
     const WindowGeometry start = *geometry(widget.winId());

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Desktop.h"
+#include "DraggableWindow.h"
 #include "UnmapCounter.h"
 #include "WindowTools.h"
 
@@ -17,28 +18,6 @@
 using namespace desktop;
 
 namespace {
-
-// A frameless window that starts a drag on every mouse press, as the strip's surface does.
-class DraggableWindow : public QWidget
-{
-public:
-    DraggableWindow() : QWidget(nullptr, Qt::FramelessWindowHint), twips(this)
-    {
-        resize(200, 80);
-        setStyleSheet("background: #3366aa");
-    }
-    TwipWindow twips;
-
-protected:
-    void mousePressEvent(QMouseEvent *) override { WindowTools::BeginDragMove(twips); }
-};
-
-void showAndWait(QWidget &widget)
-{
-    widget.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
-    ASSERT_TRUE(waitUntilPlaced(widget));
-}
 
 TEST(MakeTopmost, SetsKeepAboveOnAMappedWindowWithoutUnmappingIt)
 {
