@@ -63,7 +63,9 @@ TEST_F(MainWindowFixture, AfterAPastedMegabyteKeysEchoAndEnterGivesTheMemoryBack
     const double entered = residentMegabytes();
     std::printf(
         "resident: %.1f MB before, %.1f MB pasted, %.1f MB after Enter\n", before, pasted, entered);
+#ifndef __SANITIZE_ADDRESS__ // its allocator keeps freed memory in quarantine
     EXPECT_LT(entered - before, 0.4 * (pasted - before)) << "the paste's cost stays";
+#endif
 }
 
 // Ten thousand lines posted at once, as a keyboard's queue would hold them; a timer that must
@@ -104,7 +106,9 @@ TEST_F(MainWindowFixture, TenThousandLinesAreHandedOnInOrderAndTheStripStillAnsw
     const double after = residentMegabytes();
     std::printf("10000 lines: resident %.1f MB before, %.1f MB after; timer fired %d times\n",
         before, after, answered);
+#ifndef __SANITIZE_ADDRESS__ // its allocator keeps freed memory in quarantine
     EXPECT_LT(after - before, 20.0) << "memory grows with the number of lines";
+#endif
 }
 
 } // namespace
