@@ -26,8 +26,8 @@ constexpr std::size_t bytesFor(pa_usec_t usec)
 // enough that a busy machine does not starve it. The server asks for more in `MinRequest` steps.
 constexpr pa_usec_t TargetLatency = 25 * Millisecond;
 constexpr pa_usec_t MinRequest = 8 * Millisecond;
-// Playback of a fresh or drained stream starts once this much waits: the first write of a text
-// is always larger, so speech starts with it.
+// Playback of a fresh or drained stream starts once this much waits: less than any text's first
+// sound, so speech starts with it.
 constexpr pa_usec_t Prebuffer = 2 * Millisecond;
 // After the last sample the stream idles this long, then corks: an idle program holds no running
 // stream, so the sound device may suspend, and the next line only uncorks it.
