@@ -308,6 +308,16 @@ TEST(LifetimeTest, DestroyingAnInstanceMidSpeechStopsIt)
     EXPECT_EQ(collected->count(), atEnd);
 }
 
+// What played from sample `from` on, once something new has played and then fallen quiet.
+std::vector<int16_t> heardFrom(Collected &collected, std::size_t from)
+{
+    EXPECT_TRUE(collected.waitFor([&](const auto &s) { return s.size() > from; }));
+    EXPECT_TRUE(collected.waitUntilQuiet(300ms));
+    const auto heard = collected.snapshot();
+    return { heard.begin() + static_cast<std::ptrdiff_t>(std::min(from, heard.size())),
+        heard.end() };
+}
+
 // Stop silences the instance at once, drops what was queued behind, and leaves it ready to speak
 // again; another instance speaking meanwhile plays on.
 TEST(StopTest, SilencesAtOnceDropsTheQueueAndSpeaksAgain)
@@ -333,11 +343,7 @@ TEST(StopTest, SilencesAtOnceDropsTheQueueAndSpeaksAgain)
 
     const std::size_t beforeNext = stopped->count();
     engine.Speak("Still here.");
-    ASSERT_TRUE(stopped->waitFor([&](const auto &s) { return s.size() > beforeNext; }));
-    ASSERT_TRUE(stopped->waitUntilQuiet(300ms));
-    const auto heard = stopped->snapshot();
-    EXPECT_EQ(
-        std::vector<int16_t>(heard.begin() + static_cast<std::ptrdiff_t>(beforeNext), heard.end()),
+    EXPECT_EQ(heardFrom(*stopped, beforeNext),
         listenTo("Still here.", FliteSpeechEngine::DefaultSpeed, FliteSpeechEngine::DefaultPitch))
         << "the queued text or the rest of the stopped one was heard after the stop";
 }
@@ -358,11 +364,7 @@ TEST(StopTest, NothingOfAStoppedTextSlipsThrough)
     }
     const std::size_t before = collected->count();
     engine.Speak("Only this.");
-    ASSERT_TRUE(collected->waitFor([&](const auto &s) { return s.size() > before; }));
-    ASSERT_TRUE(collected->waitUntilQuiet(300ms));
-    const auto heard = collected->snapshot();
-    EXPECT_EQ(
-        std::vector<int16_t>(heard.begin() + static_cast<std::ptrdiff_t>(before), heard.end()),
+    EXPECT_EQ(heardFrom(*collected, before),
         listenTo("Only this.", FliteSpeechEngine::DefaultSpeed, FliteSpeechEngine::DefaultPitch));
 }
 

@@ -24,27 +24,33 @@ bool connectionBroken()
     return x11 && xcb_connection_has_error(x11) != 0;
 }
 
-xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
+namespace {
+
+xcb_atom_t askForAtom(xcb_connection_t *connection, const char *name, bool onlyIfExists)
 {
     xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection,
-        xcb_intern_atom(connection, false, static_cast<uint16_t>(strlen(name)), name), nullptr);
+        xcb_intern_atom(connection, onlyIfExists, static_cast<uint16_t>(strlen(name)), name),
+        nullptr);
     const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     free(reply);
     return atom;
 }
-
-namespace {
 
 // The atom of that name if some client has made it, else XCB_ATOM_NONE: asking must not make
 // the atom, or the absence of a window manager could not be told.
 xcb_atom_t existingAtom(xcb_connection_t *connection, const char *name)
 {
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection,
-        xcb_intern_atom(connection, true, static_cast<uint16_t>(strlen(name)), name), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    free(reply);
-    return atom;
+    return askForAtom(connection, name, true);
 }
+
+} // namespace
+
+xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
+{
+    return askForAtom(connection, name, false);
+}
+
+namespace {
 
 // The 32-bit items of a property, empty where the window or the property is missing.
 std::vector<uint32_t> property32(
