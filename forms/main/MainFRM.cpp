@@ -8,20 +8,19 @@
 #include "PressLabel.h"
 #include "QW.h"
 #include "ShapeControl.h"
+#include "TextBox.h"
 #include "WindowTools.h"
 
 #include <QCheckBox>
 #include <QCursor>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTimer>
 
-#include <limits>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -54,15 +53,6 @@ QFont captionFont()
 QFont menuCornerFont()
 {
     return windowFont("MS Sans Serif", 9.75);
-}
-
-// Latin text in OCR A needs no shaping; without it a keystroke in a pasted megabyte lays the
-// line out about twice as fast.
-QFont textBoxFont()
-{
-    QFont font = ocrFont(9);
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    return font;
 }
 
 // The captions were laid out for the narrower Windows face; where the Debian one would cut a
@@ -123,8 +113,8 @@ Choice *newChoice(const char *name, const QString &caption, bool checked, QWidge
     return choice;
 }
 
-// A pasted megabyte costs tens of megabytes of layout and undo history in the text box; once the
-// box is emptied that heap is free but the allocator keeps it. Give it back to the system.
+// Once the box is emptied, a pasted megabyte leaves megabytes of freed heap (the text, its undo
+// history, the copies handed to speech) that the allocator would keep. Give it back.
 constexpr qsizetype LargeText = 64 * 1024;
 
 void returnFreedMemory()
@@ -228,11 +218,10 @@ void MainFRM::createPanel()
 
 void MainFRM::createStrip()
 {
-    m_data = new QLineEdit(this);
+    m_data = new TextBox(this);
     m_data->setObjectName(QStringLiteral("Data"));
     m_data->setAccessibleName(QStringLiteral("Text to speak"));
-    m_data->setFont(textBoxFont());
-    m_data->setMaxLength(std::numeric_limits<int>::max());
+    m_data->setFont(ocrFont(9));
     m_data->setGeometry(TwipWindow::toPixelRect(120, 0, 5295, 285));
     m_data->installEventFilter(this);
 

@@ -13,7 +13,7 @@ class LineControl;
 class PressLabel;
 class QCheckBox;
 class QLabel;
-class QLineEdit;
+class TextBox;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
@@ -39,7 +39,7 @@ public:
     void load() override;
 
     SpeechEngine &DS() { return *m_ds; }
-    QLineEdit &Data() { return *m_data; }
+    TextBox &Data() { return *m_data; }
 
     // Speaks what is in Data and, when DelEnterd is checked, clears it.
     void SpeakEnteredText();
@@ -79,7 +79,7 @@ private:
     QRadioButton *m_onTop = nullptr;
     QRadioButton *m_notOnTop = nullptr;
     QPushButton *m_okay = nullptr;
-    QLineEdit *m_data = nullptr;
+    TextBox *m_data = nullptr;
     PressLabel *m_menuLabel = nullptr;
     PressLabel *m_mover = nullptr;
     LineControl *m_bottom = nullptr;

@@ -6,8 +6,8 @@
 #include "MainFRM.h"
 #include "MessageBox.h"
 #include "SpeechEngineFactory.h"
+#include "TextBox.h"
 
-#include <QLineEdit>
 #include <QMenu>
 #include <QStyle>
 

@@ -6,9 +6,9 @@
 #include "SpeechEngineFactory.h"
 #include "UnmapCounter.h"
 
+#include "TextBox.h"
 #include <QCheckBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollBar>
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainWindowFixture.h"
 
+#include "TextBox.h"
 #include <QAccessible>
 #include <QCheckBox>
 #include <QFontInfo>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -27,7 +27,7 @@ const Placement Controls[] = {
     { "OnTop", "QRadioButton", 840, 1440, 3855, 255 },
     { "NotOnTop", "QRadioButton", 840, 1800, 3855, 255 },
     { "OkayCMD", "QPushButton", 1920, 2160, 1695, 255 },
-    { "Data", "QLineEdit", 120, 0, 5295, 285 },
+    { "Data", "TextBox", 120, 0, 5295, 285 },
     { "MenuLBL", "QLabel", 5400, -120, 135, 495 },
     { "Mover", "QLabel", 0, 0, 5535, 2565 },
     { "InfoL_0", "QLabel", 480, 720, 735, 255 },
@@ -70,7 +70,7 @@ QString captionOf(QWidget *widget)
         return label->text();
     if (auto *button = qobject_cast<QAbstractButton *>(widget))
         return button->text();
-    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+    if (auto *edit = qobject_cast<TextBox *>(widget))
         return edit->text();
     return QStringLiteral("<no caption>");
 }
@@ -254,7 +254,7 @@ TEST_F(MainWindowFixture, EnterSpeaksTheTextAndClearsItOnlyWhenAsked)
         mainLog->spoken.clear();
         main->Data().clear();
         control<QCheckBox>("DelEnterd")->setChecked(row.deleteAfterEnter);
-        QSignalSpy returnPressed(&main->Data(), &QLineEdit::returnPressed);
+        QSignalSpy returnPressed(&main->Data(), &TextBox::returnPressed);
         QTest::keyClicks(&main->Data(), QString::fromUtf8(row.typed));
         EXPECT_TRUE(mainLog->spoken.isEmpty()) << "typing alone speaks nothing";
         QTest::keyClick(&main->Data(), row.key);

@@ -3,8 +3,8 @@
 
 #include "SpeechEngineFactory.h"
 
+#include "TextBox.h"
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QRegularExpression>
 

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+#include <algorithm>
+#include <vector>
+
+// One line of text being edited: the text, the cursor, the selection and the undo history.
+// Every step looks only at the text around the cursor, so that a keystroke at the end of a
+// pasted megabyte costs what it costs in a short line.
+class EditedLine
+{
+public:
+    const QString &text() const { return m_text; }
+    int size() const { return int(m_text.size()); }
+    // Counts every change of the text, so that a viewer can tell whether it must redraw.
+    quint64 revision() const { return m_revision; }
+
+    int cursor() const { return m_cursor; }
+    int anchor() const { return m_anchor; }
+    bool hasSelection() const { return m_cursor != m_anchor; }
+    int selectionStart() const { return std::min(m_cursor, m_anchor); }
+    int selectionEnd() const { return std::max(m_cursor, m_anchor); }
+    QString selectedText() const;
+
+    // Replaces everything and forgets the history; the cursor goes to the end.
+    void setText(const QString &text);
+    // With `select`, the selection stretches from where it began to `position`.
+    void moveCursor(int position, bool select);
+    void selectAll();
+    void selectWordAt(int position);
+
+    // Typing: replaces the selection, if any. Characters typed one after another are undone
+    // together.
+    void type(const QString &text);
+    // Pasting, dropping and input methods: replaces the selection, undone on its own.
+    void insert(const QString &text);
+    // Replaces `length` characters from `position` (an input method's correction).
+    void replace(int position, int length, const QString &text);
+    void removeSelection();
+    // Backspace takes one character back, so an accent can be retyped; Delete takes the whole
+    // letter in front of the cursor.
+    void backspace();
+    void deleteForward();
+    void deleteWordBack();
+    void deleteWordForward();
+
+    void moveByLetter(bool forward, bool select);
+    void moveByWord(bool forward, bool select);
+
+    bool canUndo() const { return !m_undo.empty(); }
+    bool canRedo() const { return !m_redo.empty(); }
+    void undo();
+    void redo();
+
+    // Boundaries of letters as they are shown (a base with its marks, a surrogate pair, an
+    // emoji sequence) and of words, found from the neighbourhood of `position` alone.
+    int nextLetter(int position) const;
+    int previousLetter(int position) const;
+    int nextWordStart(int position) const;
+    int previousWordStart(int position) const;
+
+    // The undo history keeps at most this many characters of removed and inserted text.
+    static constexpr qsizetype HistoryCharacters = 4 * 1024 * 1024;
+
+private:
+    struct Edit
+    {
+        int position;
+        QString removed;
+        QString inserted;
+        int cursorBefore;
+        int anchorBefore;
+        bool typed;
+    };
+
+    void edit(int position, int length, const QString &text, bool typed);
+    void apply(int position, int length, const QString &text);
+    void trimHistory();
+    bool isWordCharacter(int position) const;
+
+    QString m_text;
+    int m_cursor = 0;
+    int m_anchor = 0;
+    quint64 m_revision = 0;
+    std::vector<Edit> m_undo;
+    std::vector<Edit> m_redo;
+    qsizetype m_historyCharacters = 0;
+};

@@ -1,0 +1,741 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TextBox.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QPointer>
+#include <QStyle>
+#include <QStyleHints>
+#include <QStyleOptionFrame>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// How many characters one layout covers: far more than the widest box shows, however narrow
+// the letters.
+constexpr int PieceCharacters = 2048;
+// Qt's line edit keeps this much room between its frame and the text.
+constexpr int HorizontalMargin = 2;
+// How much text around the cursor an input method gets to see.
+constexpr int SurroundingCharacters = 1024;
+
+bool isTypedText(const QKeyEvent *event)
+{
+    const QString text = event->text();
+    if (text.isEmpty())
+        return false;
+    // Ctrl with a letter is a command; Ctrl with Alt is AltGr on many keyboards.
+    const Qt::KeyboardModifiers commands
+        = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (commands == Qt::ControlModifier || commands == Qt::MetaModifier)
+        return false;
+    const QList<uint> codePoints = text.toUcs4();
+    return std::all_of(
+        codePoints.begin(), codePoints.end(), [](uint c) { return QChar::isPrint(c); });
+}
+
+} // namespace
+
+// A laid-out stretch of the text, with the input method's unfinished text at the cursor when
+// the cursor lies in it. Positions given to it are positions in the whole text.
+class TextPiece
+{
+public:
+    int start = 0;
+    int end = 0;
+    QTextLayout layout;
+
+    void setPreedit(int cursor, int length)
+    {
+        m_preeditAt = cursor - start;
+        m_preeditLength = length;
+    }
+    bool holds(int position) const { return position >= start && position <= end; }
+    int local(int position) const
+    {
+        int at = std::clamp(position, start, end) - start;
+        if (m_preeditLength > 0 && at > m_preeditAt)
+            at += m_preeditLength;
+        return at;
+    }
+    int textPosition(int local) const
+    {
+        if (m_preeditLength > 0 && local > m_preeditAt)
+            local = std::max(m_preeditAt, local - m_preeditLength);
+        return start + local;
+    }
+    qreal x(int position, int preeditCursor = 0) const
+    {
+        return layout.lineAt(0).cursorToX(local(position) + preeditCursor);
+    }
+    qreal width() const { return layout.lineAt(0).naturalTextWidth(); }
+
+private:
+    int m_preeditAt = -1;
+    int m_preeditLength = 0;
+};
+
+TextBox::TextBox(QWidget *parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setAttribute(Qt::WA_MacShowFocusRect);
+    setBackgroundRole(QPalette::Base);
+    setCursor(Qt::IBeamCursor);
+    setAcceptDrops(true);
+    setSizePolicy(QSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed, QSizePolicy::LineEdit));
+}
+
+TextBox::~TextBox() = default;
+
+void TextBox::setText(const QString &text)
+{
+    const State before = state();
+    m_line.setText(text);
+    finish(before, false);
+}
+
+void TextBox::setCursorPosition(int position)
+{
+    const State before = state();
+    m_line.moveCursor(position, false);
+    finish(before, false);
+}
+
+void TextBox::selectAll()
+{
+    const State before = state();
+    m_line.selectAll();
+    finish(before, false);
+}
+
+void TextBox::undo()
+{
+    const State before = state();
+    m_line.undo();
+    finish(before, true);
+}
+
+void TextBox::redo()
+{
+    const State before = state();
+    m_line.redo();
+    finish(before, true);
+}
+
+void TextBox::cut()
+{
+    if (!m_line.hasSelection())
+        return;
+    copy();
+    const State before = state();
+    m_line.removeSelection();
+    finish(before, true);
+}
+
+void TextBox::copy() const
+{
+    if (m_line.hasSelection())
+        QGuiApplication::clipboard()->setText(m_line.selectedText());
+}
+
+void TextBox::paste()
+{
+    const State before = state();
+    m_line.insert(QGuiApplication::clipboard()->text());
+    finish(before, true);
+}
+
+void TextBox::finish(const State &before, bool byUser)
+{
+    const bool textChanged = m_line.revision() != before.revision;
+    const bool cursorMoved = m_line.cursor() != before.cursor;
+    const bool selectionChanged = m_line.anchor() != before.anchor
+        || (cursorMoved && m_line.hasSelection())
+        || (before.cursor != before.anchor && !m_line.hasSelection());
+    if (textChanged || cursorMoved || selectionChanged) {
+        scrollToCursor();
+        restartBlinking();
+        update();
+        if (hasFocus())
+            QGuiApplication::inputMethod()->update(Qt::ImQueryInput);
+    }
+    if (textChanged) {
+        if (byUser)
+            emit textEdited(m_line.text());
+        emit this->textChanged(m_line.text());
+    }
+    if (cursorMoved)
+        emit cursorPositionChanged(before.cursor, m_line.cursor());
+    if (selectionChanged) {
+        emit this->selectionChanged();
+        if (byUser)
+            offerSelection();
+    }
+}
+
+// The X11 habit: what is selected can be pasted elsewhere with the middle button.
+void TextBox::offerSelection() const
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (m_line.hasSelection() && clipboard->supportsSelection())
+        clipboard->setText(m_line.selectedText(), QClipboard::Selection);
+}
+
+bool TextBox::editingKey(QKeyEvent *event, bool apply)
+{
+    struct Binding
+    {
+        QKeySequence::StandardKey key;
+        void (*run)(TextBox &box, EditedLine &line);
+    };
+    static const Binding bindings[] = {
+        { QKeySequence::Undo, [](TextBox &box, EditedLine &) { box.undo(); } },
+        { QKeySequence::Redo, [](TextBox &box, EditedLine &) { box.redo(); } },
+        { QKeySequence::SelectAll, [](TextBox &box, EditedLine &) { box.selectAll(); } },
+        { QKeySequence::Copy, [](TextBox &box, EditedLine &) { box.copy(); } },
+        { QKeySequence::Cut, [](TextBox &box, EditedLine &) { box.cut(); } },
+        { QKeySequence::Paste, [](TextBox &box, EditedLine &) { box.paste(); } },
+        { QKeySequence::MoveToStartOfLine,
+            [](TextBox &, EditedLine &l) { l.moveCursor(0, false); } },
+        { QKeySequence::MoveToStartOfBlock,
+            [](TextBox &, EditedLine &l) { l.moveCursor(0, false); } },
+        { QKeySequence::SelectStartOfLine,
+            [](TextBox &, EditedLine &l) { l.moveCursor(0, true); } },
+        { QKeySequence::SelectStartOfBlock,
+            [](TextBox &, EditedLine &l) { l.moveCursor(0, true); } },
+        { QKeySequence::MoveToEndOfLine,
+            [](TextBox &, EditedLine &l) { l.moveCursor(l.size(), false); } },
+        { QKeySequence::MoveToEndOfBlock,
+            [](TextBox &, EditedLine &l) { l.moveCursor(l.size(), false); } },
+        { QKeySequence::SelectEndOfLine,
+            [](TextBox &, EditedLine &l) { l.moveCursor(l.size(), true); } },
+        { QKeySequence::SelectEndOfBlock,
+            [](TextBox &, EditedLine &l) { l.moveCursor(l.size(), true); } },
+        { QKeySequence::MoveToNextChar,
+            [](TextBox &, EditedLine &l) { l.moveByLetter(true, false); } },
+        { QKeySequence::SelectNextChar,
+            [](TextBox &, EditedLine &l) { l.moveByLetter(true, true); } },
+        { QKeySequence::MoveToPreviousChar,
+            [](TextBox &, EditedLine &l) { l.moveByLetter(false, false); } },
+        { QKeySequence::SelectPreviousChar,
+            [](TextBox &, EditedLine &l) { l.moveByLetter(false, true); } },
+        { QKeySequence::MoveToNextWord,
+            [](TextBox &, EditedLine &l) { l.moveByWord(true, false); } },
+        { QKeySequence::SelectNextWord,
+            [](TextBox &, EditedLine &l) { l.moveByWord(true, true); } },
+        { QKeySequence::MoveToPreviousWord,
+            [](TextBox &, EditedLine &l) { l.moveByWord(false, false); } },
+        { QKeySequence::SelectPreviousWord,
+            [](TextBox &, EditedLine &l) { l.moveByWord(false, true); } },
+        { QKeySequence::Delete, [](TextBox &, EditedLine &l) { l.deleteForward(); } },
+        { QKeySequence::DeleteEndOfWord, [](TextBox &, EditedLine &l) { l.deleteWordForward(); } },
+        { QKeySequence::DeleteStartOfWord, [](TextBox &, EditedLine &l) { l.deleteWordBack(); } },
+        { QKeySequence::DeleteEndOfLine,
+            [](TextBox &, EditedLine &l) {
+                l.moveCursor(l.size(), true);
+                l.removeSelection();
+            } },
+        { QKeySequence::DeleteCompleteLine,
+            [](TextBox &, EditedLine &l) {
+                l.selectAll();
+                l.removeSelection();
+            } },
+        { QKeySequence::Backspace, [](TextBox &, EditedLine &l) { l.backspace(); } },
+    };
+    for (const Binding &binding : bindings) {
+        if (!event->matches(binding.key))
+            continue;
+        if (apply) {
+            const State before = state();
+            binding.run(*this, m_line);
+            finish(before, true);
+        }
+        return true;
+    }
+    // Shift+Backspace is still Backspace.
+    if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {
+        if (apply) {
+            const State before = state();
+            m_line.backspace();
+            finish(before, true);
+        }
+        return true;
+    }
+    if (!isTypedText(event))
+        return false;
+    if (apply) {
+        const State before = state();
+        m_line.type(event->text());
+        finish(before, true);
+    }
+    return true;
+}
+
+bool TextBox::event(QEvent *event)
+{
+    // The box's own keys win over any shortcut of the window.
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (editingKey(key, false)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void TextBox::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        emit returnPressed();
+        event->ignore();
+        return;
+    }
+    if (!editingKey(event, true)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void TextBox::inputMethodEvent(QInputMethodEvent *event)
+{
+    const State before = state();
+    if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
+        if (m_line.hasSelection() && event->replacementLength() == 0)
+            m_line.insert(event->commitString());
+        else
+            m_line.replace(m_line.cursor() + event->replacementStart(), event->replacementLength(),
+                event->commitString());
+    }
+    m_preedit = event->preeditString();
+    m_preeditAttributes = event->attributes();
+    m_preeditCursor = int(m_preedit.size());
+    for (const QInputMethodEvent::Attribute &attribute : m_preeditAttributes) {
+        if (attribute.type == QInputMethodEvent::Cursor)
+            m_preeditCursor = std::clamp(attribute.start, 0, int(m_preedit.size()));
+        // Positions in the surrounding text the input method was given.
+        if (attribute.type == QInputMethodEvent::Selection && m_preedit.isEmpty()) {
+            const int start = surroundingStart() + attribute.start;
+            m_line.moveCursor(start, false);
+            m_line.moveCursor(start + attribute.length, true);
+        }
+    }
+    finish(before, true);
+    scrollToCursor();
+    update();
+    event->accept();
+}
+
+QVariant TextBox::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    const int cursor = m_line.cursor();
+    const int from = surroundingStart();
+    const int to = std::min(m_line.size(), cursor + SurroundingCharacters);
+    switch (query) {
+    case Qt::ImEnabled:
+        return isEnabled();
+    case Qt::ImCursorRectangle:
+    case Qt::ImAnchorRectangle:
+        return cursorRect();
+    case Qt::ImFont:
+        return font();
+    case Qt::ImCursorPosition:
+        return cursor - from;
+    case Qt::ImAnchorPosition:
+        return std::clamp(m_line.anchor(), from, to) - from;
+    case Qt::ImSurroundingText:
+        return m_line.text().mid(from, to - from);
+    case Qt::ImCurrentSelection:
+        return m_line.selectedText();
+    case Qt::ImAbsolutePosition:
+        return cursor;
+    case Qt::ImTextBeforeCursor:
+        return m_line.text().mid(from, cursor - from);
+    case Qt::ImTextAfterCursor:
+        return m_line.text().mid(cursor, to - cursor);
+    case Qt::ImHints:
+        return int(inputMethodHints());
+    default:
+        return QWidget::inputMethodQuery(query);
+    }
+}
+
+int TextBox::surroundingStart() const
+{
+    return m_line.previousLetter(std::max(0, m_line.cursor() - SurroundingCharacters) + 1);
+}
+
+void TextBox::initStyleOption(QStyleOptionFrame *option) const
+{
+    option->initFrom(this);
+    option->rect = contentsRect();
+    option->lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, option, this);
+    option->midLineWidth = 0;
+    option->state |= QStyle::State_Sunken;
+    option->features = QStyleOptionFrame::None;
+}
+
+// The text's row inside the frame, where Qt's line edit puts it: vertically centred, a little
+// in from the sides.
+QRect TextBox::lineRect() const
+{
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
+    const int height = fontMetrics().height();
+    const int top = contents.y() + (contents.height() - height + 1) / 2;
+    return QRect(
+        contents.x() + HorizontalMargin, top, contents.width() - 2 * HorizontalMargin, height);
+}
+
+void TextBox::layOut(TextPiece &piece, int start, int end) const
+{
+    if (start < 0)
+        start = m_line.previousLetter(std::max(0, end - PieceCharacters) + 1);
+    else
+        end = std::min(m_line.size(), start + PieceCharacters);
+    // Cut where a letter ends, so that the last one shown is whole.
+    if (end < m_line.size())
+        end = m_line.previousLetter(end + 1);
+    piece.start = start;
+    piece.end = end;
+    QString shown = m_line.text().mid(start, end - start);
+    QList<QTextLayout::FormatRange> formats;
+    const int cursor = m_line.cursor();
+    if (!m_preedit.isEmpty() && piece.holds(cursor)) {
+        shown.insert(cursor - start, m_preedit);
+        piece.setPreedit(cursor, int(m_preedit.size()));
+        bool formatted = false;
+        for (const QInputMethodEvent::Attribute &attribute : m_preeditAttributes) {
+            const QTextCharFormat format = attribute.value.value<QTextFormat>().toCharFormat();
+            if (attribute.type != QInputMethodEvent::TextFormat || !format.isValid())
+                continue;
+            formats.append({ cursor - start + attribute.start, attribute.length, format });
+            formatted = true;
+        }
+        if (!formatted) {
+            QTextCharFormat underlined;
+            underlined.setFontUnderline(true);
+            formats.append({ cursor - start, int(m_preedit.size()), underlined });
+        }
+    }
+    piece.layout.setText(shown);
+    piece.layout.setFont(font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(Qt::LeftToRight);
+    option.setFlags(QTextOption::IncludeTrailingSpaces);
+    piece.layout.setTextOption(option);
+    piece.layout.setFormats(formats);
+    piece.layout.setCacheEnabled(true);
+    piece.layout.beginLayout();
+    piece.layout.createLine();
+    piece.layout.endLayout();
+}
+
+// Keeps the cursor inside the box as Qt's line edit does: moved past an edge, the text scrolls
+// just enough to show it there; and no room is left empty at the right while text hides at the
+// left. The text always starts on a letter at the left edge.
+void TextBox::scrollToCursor()
+{
+    const qreal width = lineRect().width();
+    const int cursor = m_line.cursor();
+    if (m_line.size() <= PieceCharacters) {
+        TextPiece whole;
+        layOut(whole, 0, m_line.size());
+        if (whole.width() + 1 <= width) {
+            m_firstShown = 0;
+            return;
+        }
+    }
+    m_firstShown = std::min(m_firstShown, m_line.size());
+    if (cursor < m_firstShown) {
+        m_firstShown = cursor;
+    } else {
+        TextPiece shown;
+        layOut(shown, m_firstShown, -1);
+        if (!shown.holds(cursor)
+            || shown.x(cursor, m_preeditCursor) - shown.x(m_firstShown) >= width)
+            m_firstShown = firstShownFor(cursor, width);
+    }
+    if (m_line.size() - m_firstShown < PieceCharacters)
+        m_firstShown = std::min(m_firstShown, firstShownFor(m_line.size(), width));
+}
+
+// The first letter to show so that position `end` (with the unfinished input there) lies just
+// inside the right edge.
+int TextBox::firstShownFor(int end, qreal width) const
+{
+    TextPiece piece;
+    layOut(piece, -1, end);
+    const qreal right = piece.x(end, end == m_line.cursor() ? m_preeditCursor : 0);
+    const qreal left = right - width + 1;
+    if (left <= 0)
+        return piece.start;
+    const QTextLine line = piece.layout.lineAt(0);
+    int local = line.xToCursor(left, QTextLine::CursorBetweenCharacters);
+    while (line.cursorToX(local) < left && local < piece.layout.text().size())
+        local = piece.layout.nextCursorPosition(local);
+    return std::min(piece.textPosition(local), end);
+}
+
+int TextBox::positionAt(QPointF point) const
+{
+    const QRect row = lineRect();
+    if (point.x() < row.left())
+        return m_line.previousLetter(m_firstShown);
+    TextPiece shown;
+    layOut(shown, m_firstShown, -1);
+    const QTextLine line = shown.layout.lineAt(0);
+    const int local = line.xToCursor(point.x() - row.left() + line.cursorToX(0));
+    return shown.textPosition(local);
+}
+
+QRect TextBox::cursorRect() const
+{
+    const QRect row = lineRect();
+    TextPiece shown;
+    layOut(shown, m_firstShown, -1);
+    const int x = row.left() + qRound(shown.x(m_line.cursor(), m_preeditCursor));
+    const int width = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
+    return QRect(x, row.top(), width + 1, row.height());
+}
+
+void TextBox::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    QStyleOptionFrame frame;
+    initStyleOption(&frame);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &frame, &painter, this);
+
+    const QRect row = lineRect();
+    painter.setClipRect(style()->subElementRect(QStyle::SE_LineEditContents, &frame, this));
+    TextPiece shown;
+    layOut(shown, m_firstShown, -1);
+    const QPointF origin(row.left(), row.top());
+    painter.setPen(palette().color(QPalette::Text));
+
+    QList<QTextLayout::FormatRange> selections;
+    const int selectionStart = std::max(m_line.selectionStart(), shown.start);
+    const int selectionEnd = std::min(m_line.selectionEnd(), shown.end);
+    if (m_line.hasSelection() && selectionStart < selectionEnd) {
+        QTextLayout::FormatRange selection;
+        selection.start = shown.local(selectionStart);
+        selection.length = shown.local(selectionEnd) - selection.start;
+        selection.format.setBackground(palette().brush(QPalette::Highlight));
+        selection.format.setForeground(palette().brush(QPalette::HighlightedText));
+        selections.append(selection);
+    }
+    shown.layout.draw(&painter, origin, selections, QRectF(rect()));
+    if (m_cursorOn && hasFocus() && isEnabled() && shown.holds(m_line.cursor())) {
+        const int width = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
+        shown.layout.drawCursor(
+            &painter, origin, shown.local(m_line.cursor()) + m_preeditCursor, width);
+    }
+}
+
+void TextBox::restartBlinking()
+{
+    m_cursorOn = true;
+    const int period = QGuiApplication::styleHints()->cursorFlashTime();
+    if (hasFocus() && period >= 2)
+        m_blink.start(period / 2, this);
+    else
+        m_blink.stop();
+}
+
+void TextBox::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() != m_blink.timerId())
+        return QWidget::timerEvent(event);
+    m_cursorOn = !m_cursorOn;
+    update(cursorRect());
+}
+
+void TextBox::focusInEvent(QFocusEvent *event)
+{
+    const Qt::FocusReason reason = event->reason();
+    if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
+            || reason == Qt::ShortcutFocusReason)
+        && !m_line.hasSelection())
+        selectAll();
+    restartBlinking();
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void TextBox::focusOutEvent(QFocusEvent *event)
+{
+    const Qt::FocusReason reason = event->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason
+        && m_line.hasSelection()) {
+        const State before = state();
+        m_line.moveCursor(m_line.cursor(), false);
+        finish(before, false);
+    }
+    m_blink.stop();
+    m_cursorOn = false;
+    update();
+    QWidget::focusOutEvent(event);
+}
+
+void TextBox::mousePressEvent(QMouseEvent *event)
+{
+    const State before = state();
+    const int position = positionAt(event->position());
+    if (event->button() == Qt::LeftButton) {
+        m_line.moveCursor(position, event->modifiers() & Qt::ShiftModifier);
+        m_selectingWithMouse = true;
+        finish(before, true);
+    } else if (event->button() == Qt::MiddleButton) {
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (!clipboard->supportsSelection())
+            return QWidget::mousePressEvent(event);
+        m_line.moveCursor(position, false);
+        m_line.insert(clipboard->text(QClipboard::Selection));
+        finish(before, true);
+    } else {
+        return QWidget::mousePressEvent(event);
+    }
+    event->accept();
+}
+
+void TextBox::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_selectingWithMouse || !(event->buttons() & Qt::LeftButton))
+        return QWidget::mouseMoveEvent(event);
+    const State before = state();
+    m_line.moveCursor(positionAt(event->position()), true);
+    finish(before, false);
+}
+
+void TextBox::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && m_selectingWithMouse) {
+        m_selectingWithMouse = false;
+        offerSelection();
+    }
+    QWidget::mouseReleaseEvent(event);
+}
+
+void TextBox::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mouseDoubleClickEvent(event);
+    const State before = state();
+    m_line.selectWordAt(positionAt(event->position()));
+    finish(before, true);
+}
+
+void TextBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    const QPointer<TextBox> self(this);
+    QMenu menu;
+    auto add = [&](const QString &caption, QKeySequence::StandardKey key, bool enabled,
+                   void (TextBox::*slot)()) {
+        QAction *action = menu.addAction(caption, this, slot);
+        action->setShortcut(key);
+        action->setEnabled(enabled && isEnabled());
+    };
+    const bool selected = m_line.hasSelection();
+    add(tr("&Undo"), QKeySequence::Undo, m_line.canUndo(), &TextBox::undo);
+    add(tr("&Redo"), QKeySequence::Redo, m_line.canRedo(), &TextBox::redo);
+    menu.addSeparator();
+    add(tr("Cu&t"), QKeySequence::Cut, selected, &TextBox::cut);
+    QAction *copyAction = menu.addAction(tr("&Copy"), this, [this] { copy(); });
+    copyAction->setShortcut(QKeySequence::Copy);
+    copyAction->setEnabled(selected);
+    add(tr("&Paste"), QKeySequence::Paste, !QGuiApplication::clipboard()->text().isEmpty(),
+        &TextBox::paste);
+    QAction *remove = menu.addAction(tr("Delete"), this, [this] {
+        const State before = state();
+        m_line.removeSelection();
+        finish(before, true);
+    });
+    remove->setEnabled(selected && isEnabled());
+    menu.addSeparator();
+    add(tr("Select All"), QKeySequence::SelectAll, m_line.size() > 0, &TextBox::selectAll);
+    menu.exec(event->globalPos());
+    if (self)
+        event->accept();
+}
+
+void TextBox::changeEvent(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::StyleChange:
+        scrollToCursor();
+        updateGeometry();
+        update();
+        break;
+    case QEvent::EnabledChange:
+    case QEvent::PaletteChange:
+    case QEvent::ActivationChange:
+        update();
+        break;
+    default:
+        break;
+    }
+    QWidget::changeEvent(event);
+}
+
+void TextBox::resizeEvent(QResizeEvent *event)
+{
+    scrollToCursor();
+    QWidget::resizeEvent(event);
+}
+
+void TextBox::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasText() && isEnabled())
+        event->acceptProposedAction();
+}
+
+void TextBox::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!event->mimeData()->hasText() || !isEnabled())
+        return event->ignore();
+    const State before = state();
+    m_line.moveCursor(positionAt(event->position()), false);
+    finish(before, false);
+    event->acceptProposedAction();
+}
+
+void TextBox::dropEvent(QDropEvent *event)
+{
+    const State before = state();
+    m_line.moveCursor(positionAt(event->position()), false);
+    m_line.insert(event->mimeData()->text());
+    finish(before, true);
+    event->acceptProposedAction();
+}
+
+QSize TextBox::sizeHint() const
+{
+    const QFontMetrics metrics = fontMetrics();
+    const int height = metrics.height() + 2;
+    const int width = metrics.horizontalAdvance(QLatin1Char('x')) * 17 + 2 * HorizontalMargin;
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    return style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(width, height), this);
+}
+
+QSize TextBox::minimumSizeHint() const
+{
+    const QFontMetrics metrics = fontMetrics();
+    const int height = metrics.height() + 2;
+    const int width = metrics.maxWidth() + 2 * HorizontalMargin;
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    return style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(width, height), this);
+}

@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "EditedLine.h"
+
+#include <QBasicTimer>
+#include <QInputMethodEvent>
+#include <QWidget>
+
+class QStyleOptionFrame;
+class TextPiece;
+
+// A one-line text box without a length limit. It edits like the desktop's own line edits
+// (selection, clipboard, undo, word steps, input methods, a context menu) but lays out only
+// the stretch of text it shows: a keystroke in a pasted megabyte echoes as fast as in an empty
+// box, where Qt's line edit lays the whole line out again on every key.
+class TextBox : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TextBox(QWidget *parent = nullptr);
+    ~TextBox() override;
+
+    QString text() const { return m_line.text(); }
+    // Forgets the undo history and puts the cursor at the end, as Qt's line edit does.
+    void setText(const QString &text);
+    void clear() { setText(QString()); }
+
+    int cursorPosition() const { return m_line.cursor(); }
+    void setCursorPosition(int position);
+    bool hasSelectedText() const { return m_line.hasSelection(); }
+    QString selectedText() const { return m_line.selectedText(); }
+    // The position of the first character at the box's left edge.
+    int firstShownPosition() const { return m_firstShown; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+public slots:
+    void selectAll();
+    void undo();
+    void redo();
+    void cut();
+    void copy() const;
+    void paste();
+
+signals:
+    void textChanged(const QString &text);
+    // Only for changes the user made, not for setText().
+    void textEdited(const QString &text);
+    void cursorPositionChanged(int oldPosition, int newPosition);
+    void selectionChanged();
+    // The key itself is ignored and goes on to the parent, as a line edit's does.
+    void returnPressed();
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    struct State
+    {
+        quint64 revision;
+        int cursor;
+        int anchor;
+    };
+
+    State state() const { return { m_line.revision(), m_line.cursor(), m_line.anchor() }; }
+    // Scrolls, redraws and signals whatever changed since `before`.
+    void finish(const State &before, bool byUser);
+    // Whether the key is one of the editing keys; with `apply`, also carries it out.
+    bool editingKey(QKeyEvent *event, bool apply);
+
+    void initStyleOption(QStyleOptionFrame *option) const;
+    QRect lineRect() const;
+    // Lays out the text from `start` on, as much as the box could ever show from there, or the
+    // stretch that ends at `end` when `start` is negative.
+    void layOut(TextPiece &piece, int start, int end) const;
+    void scrollToCursor();
+    int firstShownFor(int end, qreal width) const;
+    int positionAt(QPointF point) const;
+    QRect cursorRect() const;
+    int surroundingStart() const;
+    void restartBlinking();
+    void offerSelection() const;
+
+    EditedLine m_line;
+    int m_firstShown = 0;
+    QString m_preedit;
+    QList<QInputMethodEvent::Attribute> m_preeditAttributes;
+    int m_preeditCursor = 0;
+    QBasicTimer m_blink;
+    bool m_cursorOn = false;
+    bool m_selectingWithMouse = false;
+};
