@@ -1,0 +1,181 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TextBox.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const QRect Place(8, 8, 353, 19); // the strip's box
+
+// Boxes on a window of their own, in the strip's font, unfocused so that no cursor blinks.
+template <typename Box>
+std::unique_ptr<Box> newBox(QWidget &window, const QString &text)
+{
+    auto box = std::make_unique<Box>(&window);
+    QFont font(QStringLiteral("OCR A Extended"));
+    font.setPointSize(9);
+    box->setFont(font);
+    box->setGeometry(Place);
+    box->setText(text);
+    box->show();
+    return box;
+}
+
+QImage look(QWidget &box)
+{
+    return box.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QString megabyte()
+{
+    QString text;
+    while (text.size() < 1000000)
+        text += QStringLiteral("Here are ten words that keep the speech going on. ");
+    return text;
+}
+
+TEST(TextBox, LooksLikeQtsLineEditForTextThatFits)
+{
+    QWidget window;
+    window.resize(400, 40);
+    for (const QString &text : { QString(), QStringLiteral("Hello there, 123!"),
+             QStringLiteral("A line wider than the box it is typed into, so it scrolls on") }) {
+        auto ours = newBox<TextBox>(window, text);
+        auto qts = newBox<QLineEdit>(window, text);
+        qts->setCursorPosition(text.size() > 40 ? 0 : int(text.size()));
+        ours->setCursorPosition(qts->cursorPosition());
+        EXPECT_EQ(look(*ours), look(*qts)) << text.toStdString();
+        ours->setEnabled(false);
+        qts->setEnabled(false);
+        EXPECT_EQ(look(*ours), look(*qts)) << "disabled: " << text.toStdString();
+    }
+}
+
+TEST(TextBox, ShowsTheEndOfAMegabyteAsItWouldShowThatEndAloneAndGoesHome)
+{
+    QWidget window;
+    window.resize(400, 40);
+    window.show();
+    const QString text = megabyte();
+    auto box = newBox<TextBox>(window, text);
+    box->setFocus();
+    QTest::keyClicks(box.get(), "xyz");
+    ASSERT_EQ(box->text(), text + "xyz");
+    box->clearFocus();
+    const int first = box->firstShownPosition();
+    EXPECT_GT(first, text.size() - 100) << "the cursor's end is shown";
+    auto tail = newBox<TextBox>(window, box->text().mid(first));
+    EXPECT_EQ(tail->firstShownPosition(), 0);
+    EXPECT_EQ(look(*box), look(*tail));
+
+    box->setFocus();
+    QTest::keyClick(box.get(), Qt::Key_Home);
+    EXPECT_EQ(box->firstShownPosition(), 0);
+    box->clearFocus();
+    auto head = newBox<TextBox>(window, text.left(200));
+    head->setCursorPosition(0);
+    EXPECT_EQ(look(*box), look(*head));
+}
+
+TEST(TextBox, EditsWithTheDesktopsKeysAndClipboard)
+{
+    QWidget window;
+    window.resize(400, 40);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    auto box = newBox<TextBox>(window, QString());
+    box->setFocus();
+    QSignalSpy edited(box.get(), &TextBox::textEdited);
+    QSignalSpy returned(box.get(), &TextBox::returnPressed);
+
+    QTest::keyClicks(box.get(), "hello world");
+    EXPECT_EQ(edited.size(), 11);
+    QTest::keyClick(box.get(), Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(box->selectedText(), "world");
+    QTest::keyClick(box.get(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "world");
+    QTest::keyClick(box.get(), Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(box.get(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(box->text(), "hello worldworld");
+    QTest::keyClick(box.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box->text(), "hello world");
+    QTest::keyClick(box.get(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(box.get(), Qt::Key_Backspace);
+    EXPECT_EQ(box->text(), "");
+    QTest::keyClick(box.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box->text(), "hello world");
+    QTest::keyClick(box.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(box->text(), "");
+
+    // Keys the box has no use for go on to the window.
+    int reachedWindow = 0;
+    struct Counter : QObject
+    {
+        int *count;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            *count += event->type() == QEvent::KeyPress;
+            return false;
+        }
+    } counter;
+    counter.count = &reachedWindow;
+    window.installEventFilter(&counter);
+    QTest::keyClick(box.get(), Qt::Key_Return);
+    QTest::keyClick(box.get(), Qt::Key_Escape);
+    QTest::keyClick(box.get(), Qt::Key_Up);
+    EXPECT_EQ(returned.size(), 1);
+    EXPECT_EQ(reachedWindow, 3);
+    QTest::keyClick(box.get(), Qt::Key_Q);
+    EXPECT_EQ(reachedWindow, 3) << "typed text stays in the box";
+}
+
+TEST(TextBox, MouseSetsTheCursorAndSelectsWords)
+{
+    QWidget window;
+    window.resize(400, 40);
+    window.show();
+    auto box = newBox<TextBox>(window, QStringLiteral("speak these words"));
+    const int middle = Place.height() / 2;
+    QTest::mouseClick(box.get(), Qt::LeftButton, {}, QPoint(3, middle));
+    EXPECT_EQ(box->cursorPosition(), 0);
+    const int inThese = box->fontMetrics().horizontalAdvance(QStringLiteral("speak th")) + 4;
+    QTest::mouseDClick(box.get(), Qt::LeftButton, {}, QPoint(inThese, middle));
+    EXPECT_EQ(box->selectedText(), "these");
+    QTest::mousePress(box.get(), Qt::LeftButton, {}, QPoint(3, middle));
+    QTest::mouseMove(box.get(), QPoint(box->width() - 3, middle));
+    QTest::mouseRelease(box.get(), Qt::LeftButton, {}, QPoint(box->width() - 3, middle));
+    EXPECT_EQ(box->selectedText(), box->text());
+}
+
+TEST(TextBox, InputMethodsComposeAtTheCursorAndSeeOnlyTheTextNearIt)
+{
+    QWidget window;
+    window.resize(400, 40);
+    window.show();
+    const QString text = megabyte();
+    auto box = newBox<TextBox>(window, text);
+    QInputMethodEvent composing(QStringLiteral("ka"), {});
+    QApplication::sendEvent(box.get(), &composing);
+    EXPECT_EQ(box->text(), text) << "unfinished input is only shown";
+    QInputMethodEvent done;
+    done.setCommitString(QString::fromUtf16(u"\u304B"));
+    QApplication::sendEvent(box.get(), &done);
+    EXPECT_EQ(box->text(), text + QString::fromUtf16(u"\u304B"));
+
+    const QString around = box->inputMethodQuery(Qt::ImSurroundingText).toString();
+    const int cursor = box->inputMethodQuery(Qt::ImCursorPosition).toInt();
+    EXPECT_LE(around.size(), 4096);
+    EXPECT_TRUE(around.endsWith(QString::fromUtf16(u"on. \u304B")));
+    EXPECT_EQ(cursor, around.size());
+}
+
+} // namespace
