@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TextBox.h"
 
+#include "TextBoxAccessible.h"
+
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -84,6 +87,8 @@ private:
 
 TextBox::TextBox(QWidget *parent) : QWidget(parent)
 {
+    static const bool accessible = (QAccessible::installFactory(accessibleTextBox), true);
+    Q_UNUSED(accessible);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     setAttribute(Qt::WA_MacShowFocusRect);
@@ -107,6 +112,21 @@ void TextBox::setCursorPosition(int position)
     const State before = state();
     m_line.moveCursor(position, false);
     finish(before, false);
+}
+
+void TextBox::setSelection(int start, int length)
+{
+    const State before = state();
+    m_line.moveCursor(start, false);
+    m_line.moveCursor(start + length, true);
+    finish(before, false);
+}
+
+void TextBox::replace(int position, int length, const QString &text)
+{
+    const State before = state();
+    m_line.replace(position, length, text);
+    finish(before, true);
 }
 
 void TextBox::selectAll()
@@ -167,6 +187,8 @@ void TextBox::finish(const State &before, bool byUser)
         if (hasFocus())
             QGuiApplication::inputMethod()->update(Qt::ImQueryInput);
     }
+    if (QAccessible::isActive())
+        tellAssistiveTools(textChanged, cursorMoved, selectionChanged);
     if (textChanged) {
         if (byUser)
             emit textEdited(m_line.text());
@@ -178,6 +200,22 @@ void TextBox::finish(const State &before, bool byUser)
         emit this->selectionChanged();
         if (byUser)
             offerSelection();
+    }
+}
+
+void TextBox::tellAssistiveTools(bool textChanged, bool cursorMoved, bool selectionChanged)
+{
+    if (textChanged) {
+        QAccessibleValueChangeEvent event(this, m_line.text());
+        QAccessible::updateAccessibility(&event);
+    }
+    if (cursorMoved) {
+        QAccessibleTextCursorEvent event(this, m_line.cursor());
+        QAccessible::updateAccessibility(&event);
+    }
+    if (selectionChanged) {
+        QAccessibleTextSelectionEvent event(this, m_line.selectionStart(), m_line.selectionEnd());
+        QAccessible::updateAccessibility(&event);
     }
 }
 
@@ -498,6 +536,19 @@ int TextBox::positionAt(QPointF point) const
     const QTextLine line = shown.layout.lineAt(0);
     const int local = line.xToCursor(point.x() - row.left() + line.cursorToX(0));
     return shown.textPosition(local);
+}
+
+QRect TextBox::characterRect(int position) const
+{
+    TextPiece shown;
+    layOut(shown, m_firstShown, -1);
+    if (position < shown.start || position >= shown.end)
+        return QRect();
+    const QRect row = lineRect();
+    const qreal left = shown.x(position);
+    const qreal right = shown.x(m_line.nextLetter(position));
+    return QRect(
+        row.left() + qRound(left), row.top(), std::max(1, qRound(right - left)), row.height());
 }
 
 QRect TextBox::cursorRect() const

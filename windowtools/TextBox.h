@@ -28,10 +28,20 @@ public:
 
     int cursorPosition() const { return m_line.cursor(); }
     void setCursorPosition(int position);
+    // The selection's other end; the cursor's position when nothing is selected.
+    int anchorPosition() const { return m_line.anchor(); }
+    // Selects `length` characters from `start`, leaving the cursor at their end.
+    void setSelection(int start, int length);
+    // Replaces `length` characters from `position`, as an edit that can be undone.
+    void replace(int position, int length, const QString &text);
     bool hasSelectedText() const { return m_line.hasSelection(); }
     QString selectedText() const { return m_line.selectedText(); }
     // The position of the first character at the box's left edge.
     int firstShownPosition() const { return m_firstShown; }
+    // The position nearest to a point of the box, and where a character is drawn (an empty
+    // rectangle when it is scrolled out of sight).
+    int positionAt(QPointF point) const;
+    QRect characterRect(int position) const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -84,6 +94,7 @@ private:
     State state() const { return { m_line.revision(), m_line.cursor(), m_line.anchor() }; }
     // Scrolls, redraws and signals whatever changed since `before`.
     void finish(const State &before, bool byUser);
+    void tellAssistiveTools(bool textChanged, bool cursorMoved, bool selectionChanged);
     // Whether the key is one of the editing keys; with `apply`, also carries it out.
     bool editingKey(QKeyEvent *event, bool apply);
 
@@ -94,7 +105,6 @@ private:
     void layOut(TextPiece &piece, int start, int end) const;
     void scrollToCursor();
     int firstShownFor(int end, qreal width) const;
-    int positionAt(QPointF point) const;
     QRect cursorRect() const;
     int surroundingStart() const;
     void restartBlinking();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TextBox.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
@@ -176,6 +177,39 @@ TEST(TextBox, InputMethodsComposeAtTheCursorAndSeeOnlyTheTextNearIt)
     EXPECT_LE(around.size(), 4096);
     EXPECT_TRUE(around.endsWith(QString::fromUtf16(u"on. \u304B")));
     EXPECT_EQ(cursor, around.size());
+}
+
+TEST(TextBox, ScreenReadersReadAndEditItAsEditableText)
+{
+    QWidget window;
+    window.resize(400, 40);
+    window.show();
+    const QString text = megabyte();
+    auto box = newBox<TextBox>(window, text);
+    box->setAccessibleName(QStringLiteral("Text to speak"));
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(box.get());
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::EditableText);
+    EXPECT_EQ(accessible->text(QAccessible::Name), "Text to speak");
+    EXPECT_TRUE(accessible->state().editable);
+    QAccessibleTextInterface *reading = accessible->textInterface();
+    ASSERT_NE(reading, nullptr);
+    EXPECT_EQ(reading->characterCount(), text.size());
+    EXPECT_EQ(reading->cursorPosition(), text.size());
+    EXPECT_EQ(reading->text(0, 9), "Here are ");
+    EXPECT_TRUE(reading->characterRect(0).isEmpty()) << "scrolled out of sight";
+    const QRect last = reading->characterRect(int(text.size()) - 2);
+    EXPECT_FALSE(last.isEmpty());
+    EXPECT_EQ(reading->offsetAtPoint(last.center()), text.size() - 2);
+
+    reading->setSelection(0, 5, 8);
+    EXPECT_EQ(box->selectedText(), "are");
+    QAccessibleEditableTextInterface *editing = accessible->editableTextInterface();
+    ASSERT_NE(editing, nullptr);
+    editing->replaceText(0, 4, QStringLiteral("There"));
+    EXPECT_TRUE(box->text().startsWith("There are ten"));
+    QTest::keyClick(box.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box->text(), text) << "an edit by a screen reader is undone like any other";
 }
 
 } // namespace

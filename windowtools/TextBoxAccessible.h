@@ -1,0 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QAccessibleInterface>
+
+// The accessibility factory for TextBox: an editable text with its cursor and selection.
+QAccessibleInterface *accessibleTextBox(const QString &className, QObject *object);
