@@ -447,6 +447,13 @@ void TextBox::layOut(TextPiece &piece, int start, int end) const
     piece.start = start;
     piece.end = end;
     QString shown = m_line.text().mid(start, end - start);
+    // Pasted line breaks and control characters show as spaces, as in Qt's line edit; the
+    // text keeps them.
+    for (QChar &c : shown) {
+        if ((c.unicode() < 0x20 && c != u'\t') || c == QChar::LineSeparator
+            || c == QChar::ParagraphSeparator || c == QChar::ObjectReplacementCharacter)
+            c = u' ';
+    }
     QList<QTextLayout::FormatRange> formats;
     const int cursor = m_line.cursor();
     if (!m_preedit.isEmpty() && piece.holds(cursor)) {

@@ -48,7 +48,7 @@ TEST(TextBox, LooksLikeQtsLineEditForTextThatFits)
 {
     QWidget window;
     window.resize(400, 40);
-    for (const QString &text : { QString(), QStringLiteral("Hello there, 123!"),
+    for (const QString &text : { QString(), QStringLiteral("Hello there,\n\r\x01 123!"),
              QStringLiteral("A line wider than the box it is typed into, so it scrolls on") }) {
         auto ours = newBox<TextBox>(window, text);
         auto qts = newBox<QLineEdit>(window, text);
