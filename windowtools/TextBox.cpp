@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -177,9 +178,13 @@ void TextBox::finish(const State &before, bool byUser)
 {
     const bool textChanged = m_line.revision() != before.revision;
     const bool cursorMoved = m_line.cursor() != before.cursor;
-    const bool selectionChanged = m_line.anchor() != before.anchor
-        || (cursorMoved && m_line.hasSelection())
-        || (before.cursor != before.anchor && !m_line.hasSelection());
+    const auto selection = [](int cursor, int anchor) -> std::pair<int, int> {
+        if (cursor == anchor)
+            return { 0, 0 };
+        return { std::min(cursor, anchor), std::max(cursor, anchor) };
+    };
+    const bool selectionChanged
+        = selection(before.cursor, before.anchor) != selection(m_line.cursor(), m_line.anchor());
     if (textChanged || cursorMoved || selectionChanged) {
         scrollToCursor();
         restartBlinking();
@@ -235,12 +240,17 @@ bool TextBox::editingKey(QKeyEvent *event, bool apply)
         void (*run)(TextBox &box, EditedLine &line);
     };
     static const Binding bindings[] = {
-        { QKeySequence::Undo, [](TextBox &box, EditedLine &) { box.undo(); } },
-        { QKeySequence::Redo, [](TextBox &box, EditedLine &) { box.redo(); } },
-        { QKeySequence::SelectAll, [](TextBox &box, EditedLine &) { box.selectAll(); } },
+        { QKeySequence::Undo, [](TextBox &, EditedLine &l) { l.undo(); } },
+        { QKeySequence::Redo, [](TextBox &, EditedLine &l) { l.redo(); } },
+        { QKeySequence::SelectAll, [](TextBox &, EditedLine &l) { l.selectAll(); } },
         { QKeySequence::Copy, [](TextBox &box, EditedLine &) { box.copy(); } },
-        { QKeySequence::Cut, [](TextBox &box, EditedLine &) { box.cut(); } },
-        { QKeySequence::Paste, [](TextBox &box, EditedLine &) { box.paste(); } },
+        { QKeySequence::Cut,
+            [](TextBox &box, EditedLine &l) {
+                box.copy();
+                l.removeSelection();
+            } },
+        { QKeySequence::Paste,
+            [](TextBox &, EditedLine &l) { l.insert(QGuiApplication::clipboard()->text()); } },
         { QKeySequence::MoveToStartOfLine,
             [](TextBox &, EditedLine &l) { l.moveCursor(0, false); } },
         { QKeySequence::MoveToStartOfBlock,

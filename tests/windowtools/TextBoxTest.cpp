@@ -107,8 +107,10 @@ TEST(TextBox, EditsWithTheDesktopsKeysAndClipboard)
     QTest::keyClick(box.get(), Qt::Key_V, Qt::ControlModifier);
     QTest::keyClick(box.get(), Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(box->text(), "hello worldworld");
+    const qsizetype editsBefore = edited.size();
     QTest::keyClick(box.get(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(box->text(), "hello world");
+    EXPECT_EQ(edited.size(), editsBefore + 1) << "one undo, one change";
     QTest::keyClick(box.get(), Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(box.get(), Qt::Key_Backspace);
     EXPECT_EQ(box->text(), "");
