@@ -357,6 +357,8 @@ void TextBox::keyPressEvent(QKeyEvent *event)
 void TextBox::inputMethodEvent(QInputMethodEvent *event)
 {
     const State before = state();
+    // Selections come as positions in the surrounding text the input method was given.
+    const int surrounding = surroundingStart();
     if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
         if (m_line.hasSelection() && event->replacementLength() == 0)
             m_line.insert(event->commitString());
@@ -370,9 +372,8 @@ void TextBox::inputMethodEvent(QInputMethodEvent *event)
     for (const QInputMethodEvent::Attribute &attribute : m_preeditAttributes) {
         if (attribute.type == QInputMethodEvent::Cursor)
             m_preeditCursor = std::clamp(attribute.start, 0, int(m_preedit.size()));
-        // Positions in the surrounding text the input method was given.
         if (attribute.type == QInputMethodEvent::Selection && m_preedit.isEmpty()) {
-            const int start = surroundingStart() + attribute.start;
+            const int start = surrounding + attribute.start;
             m_line.moveCursor(start, false);
             m_line.moveCursor(start + attribute.length, true);
         }
