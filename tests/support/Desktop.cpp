@@ -154,13 +154,23 @@ void xdotool(const QStringList &arguments)
     run("xdotool", arguments);
 }
 
-QString screenshot(WindowId window, const QString &name)
+static QString screenshotOf(const QString &window, const QString &name)
 {
     const QString folder = QStringLiteral(VOCALO_BINARY_DIR) + "/screenshots";
     QDir().mkpath(folder);
     const QString path = folder + '/' + name + ".png";
-    run("import", { "-window", QString::number(window), path });
+    run("import", { "-window", window, path });
     return path;
+}
+
+QString screenshot(WindowId window, const QString &name)
+{
+    return screenshotOf(QString::number(window), name);
+}
+
+QString screenshotOfScreen(const QString &name)
+{
+    return screenshotOf("root", name);
 }
 
 void endWithThisProcess(QProcess &process)

@@ -70,6 +70,8 @@ bool leftButton(const QString &action, int timeoutMs = 5000);
 
 // Saves a screenshot of the window under build/screenshots/<name>.png and returns the path.
 QString screenshot(WindowId window, const QString &name);
+// The same for the whole screen: what a compositor drawn into the X server shows, too.
+QString screenshotOfScreen(const QString &name);
 
 // Records the null sink's monitor as 16 kHz mono S16 samples while something plays. A silent
 // stream keeps the sink running, so the recording's timeline is real time.
