@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Forced onto Wayland, the strip still follows the user's hand: dragged by its grip it moves with
-// the pointer, a plain click on the grip leaves it where it is, and the menu's Exit ends the
-// program cleanly. Weston runs drawn into an Xvfb (VOCALO_TEST_DESKTOP=weston-x11), so xdotool's
-// pointer reaches it. No X11 tool can see a Wayland window: the test finds the strip on
-// screenshots of the screen by its look. This test process itself runs offscreen.
+// the pointer, a plain click on the grip leaves it where it is, a line typed on the real keyboard
+// is spoken, and the menu's Exit ends the program cleanly. Weston runs drawn into an Xvfb
+// (VOCALO_TEST_DESKTOP=weston-x11), so xdotool's pointer and keyboard reach it. No X11 tool can
+// see a Wayland window: the test finds the strip on screenshots of the screen by its look. This
+// test process itself runs offscreen.
+#include "AudioAnalysis.h"
 #include "Desktop.h"
 
 #include <QElapsedTimer>
@@ -206,6 +208,59 @@ TEST_F(WaylandInput, TheStripFollowsADragByItsGripAndStaysAfterAPlainClick)
     ASSERT_TRUE(clicked);
     EXPECT_EQ(*clicked, *dropped) << "a plain click moved the strip";
     EXPECT_TRUE(m_vocalo.running());
+}
+
+TEST_F(WaylandInput, ALineTypedIntoTheStripIsSpoken)
+{
+    MonitorRecorder recorder;
+    recorder.start();
+    const std::optional<QRect> strip = settledStrip("wayland-typing-strip");
+    ASSERT_TRUE(strip) << "no strip seen on the screen";
+    // The greeting first: from here on, all that is heard is the typed line.
+    std::size_t quietFrom = 0;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const std::vector<int16_t> samples = recorder.samplesSoFar();
+            const audio::SoundSpan span = audio::nonSilentSpan(samples);
+            quietFrom = samples.size();
+            return samples.size() > std::size_t(audio::SampleRate)
+                && (!span.found || samples.size() - span.last > std::size_t(audio::SampleRate));
+        },
+        StartTimeoutMs))
+        << "the greeting did not end";
+
+    moveTo(strip->center());
+    xdotool({ "click", "1" });
+    xdotool({ "type", "--delay", "20", "hello there" });
+    // The pointer stays in Weston's window, away from the strip: outside it the keys would go
+    // elsewhere.
+    const int below = strip->bottom() + 150 < m_output.height() ? 150 : -150;
+    moveTo(strip->center() + QPoint(0, below));
+    const QImage typed
+        = QImage(screenshotOfScreen("wayland-typing-typed")).copy(QRect(QPoint(0, 0), m_output));
+    xdotool({ "key", "Return" });
+    const bool heard = waitUntil(
+        [&] {
+            const std::vector<int16_t> samples = recorder.samplesSoFar();
+            if (samples.size() <= quietFrom)
+                return false;
+            return audio::nonSilentSpan(std::span(samples).subspan(quietFrom)).seconds() > 0.3;
+        },
+        StartTimeoutMs);
+    EXPECT_TRUE(heard) << "nothing heard after Enter";
+    // What was typed showed in the text box, and Enter cleared it.
+    const QRect text = strip->adjusted(20, 3, -20, -3);
+    auto inkIn = [&](const QImage &image) {
+        int ink = 0;
+        for (int y = text.top(); y <= text.bottom(); ++y) {
+            for (int x = text.left(); x <= text.right(); ++x)
+                ink += qGray(image.pixel(x, y)) < 128;
+        }
+        return ink;
+    };
+    EXPECT_GT(inkIn(typed), 50) << "no text seen in the box";
+    EXPECT_TRUE(waitUntil([&] { return inkIn(screen("wayland-typing-spoken")) < 10; }))
+        << "the box was not cleared";
 }
 
 // Where two screenshots differ near the pointer, apart from the pointer itself and the area left
