@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -43,9 +44,19 @@ bool blackColumn(const QImage &image, int x, int top, int bottom)
     return true;
 }
 
-// The strip seen from outside: a white band between its two corner boxes, each outlined in
-// black. The text box overlaps each box's inner edge, so only the outer edge of each is black
-// from top to bottom.
+bool blackRow(const QImage &image, int y, int left, int right)
+{
+    for (int x = left; x <= right; ++x) {
+        if (!isBlack(image, x, y))
+            return false;
+    }
+    return true;
+}
+
+// The strip's top band seen from outside: two corner boxes outlined in black, white inside, at
+// its two ends. The text box overlaps each box's inner edge, so only the outer edge of each is
+// black from top to bottom. Below the band the grip's outer edge may run on: the left line of
+// the options panel.
 std::optional<QRect> findStrip(const QImage &image)
 {
     constexpr int MinBox = 5;
@@ -58,35 +69,51 @@ std::optional<QRect> findStrip(const QImage &image)
             while (boxRight + 1 < image.width() && isBlack(image, boxRight + 1, top))
                 ++boxRight;
             const int boxWidth = boxRight - left + 1;
-            if (boxWidth < MinBox || boxWidth > MaxBox) {
+            if (boxWidth < MinBox || boxWidth > MaxBox || !isWhite(image, left + 1, top + 1)) {
                 left = boxRight;
                 continue;
             }
-            int bottom = top;
-            while (bottom + 1 < image.height() && isBlack(image, left, bottom + 1))
+            int bottom = top + MinBox;
+            while (bottom < std::min(image.height(), top + MaxBox * 3)
+                && !blackRow(image, bottom, left, boxRight))
                 ++bottom;
-            if (bottom - top + 1 < MinBox || bottom - top + 1 > MaxBox * 3
-                || !isBlack(image, boxRight, bottom) || !isWhite(image, left + 1, top + 1)) {
+            if (bottom >= image.height() || !blackColumn(image, left, top, bottom)
+                || !blackRow(image, bottom, left, boxRight)) {
                 left = boxRight;
                 continue;
             }
             // The menu corner: the same box at the same height, its right edge black throughout.
-            const int middle = (top + bottom) / 2;
             for (int right = boxRight + 100; right < image.width(); ++right) {
-                if (!blackColumn(image, right, top, bottom)
-                    || !isBlack(image, right - boxWidth + 1, top)
-                    || !isBlack(image, right - boxWidth + 1, bottom))
-                    continue;
-                int white = 0;
-                for (int x = boxRight; x <= right - boxWidth; ++x)
-                    white += isWhite(image, x, middle);
-                if (white * 10 >= (right - boxWidth - boxRight) * 8)
+                const int menuLeft = right - boxWidth + 1;
+                if (blackColumn(image, right, top, bottom) && blackRow(image, top, menuLeft, right)
+                    && blackRow(image, bottom, menuLeft, right)
+                    && isWhite(image, right - 1, top + 1))
                     return QRect(QPoint(left, top), QPoint(right, bottom));
             }
             left = boxRight;
         }
     }
     return std::nullopt;
+}
+
+// Where two screenshots differ near the pointer, apart from the areas left out (the pointer, a
+// blinking caret).
+std::optional<QRect> changedNear(
+    const QImage &before, const QImage &after, QPoint point, const QList<QRect> &leftOut)
+{
+    const QRect area = QRect(point - QPoint(300, 300), QSize(600, 600)).intersected(before.rect());
+    QRect changed;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (before.pixel(x, y) != after.pixel(x, y)
+                && std::none_of(leftOut.begin(), leftOut.end(),
+                    [&](const QRect &rect) { return rect.contains(x, y); }))
+                changed |= QRect(x, y, 1, 1);
+        }
+    }
+    if (changed.width() < 60 || changed.height() < 60)
+        return std::nullopt;
+    return changed;
 }
 
 class WaylandInput : public ::testing::Test
@@ -166,6 +193,50 @@ protected:
         QTest::qWait(50);
     }
 
+    // A drag of `by` towards the middle of the screen, so the window stays in view.
+    QPoint towardsMiddle(const QRect &window, QPoint by) const
+    {
+        return QPoint(window.center().x() < m_output.width() / 2 ? by.x() : -by.x(),
+            window.center().y() < m_output.height() / 2 ? by.y() : -by.y());
+    }
+
+    // Presses the button at `from`, moves the pointer by `by` in steps and lets go.
+    void drag(QPoint from, QPoint by)
+    {
+        moveTo(from);
+        xdotool({ "mousedown", "1" });
+        QTest::qWait(100);
+        constexpr int Steps = 10;
+        for (int step = 1; step <= Steps; ++step)
+            moveTo(from + by * step / Steps);
+        xdotool({ "mouseup", "1" });
+    }
+
+    // Clicks the strip's menu corner and returns where the menu came up.
+    std::optional<QRect> openMenu(const QRect &strip, const QString &name)
+    {
+        const QImage before = screen(name + "-before");
+        const QPoint corner(strip.right() - 3, strip.center().y());
+        moveTo(corner);
+        xdotool({ "click", "1" });
+        std::optional<QRect> menu;
+        waitUntil(
+            [&] {
+                QTest::qWait(100);
+                const QImage now = QImage(screenshotOfScreen(name)).copy(before.rect());
+                // The pointer left its parking place for the corner.
+                const QRect parked(m_output.width() - 40, m_output.height() - 40, 40, 40);
+                menu = changedNear(before, now, corner,
+                    { strip.adjusted(-2, -2, 2, 2), QRect(corner, QSize(24, 32)), parked });
+                return menu.has_value();
+            },
+            StartTimeoutMs);
+        if (menu)
+            std::printf(
+                "menu at %d,%d, %dx%d\n", menu->x(), menu->y(), menu->width(), menu->height());
+        return menu;
+    }
+
     VocaloProcess m_vocalo;
     QString m_errors;
     QSize m_output;
@@ -178,24 +249,15 @@ TEST_F(WaylandInput, TheStripFollowsADragByItsGripAndStaysAfterAPlainClick)
     std::printf("strip at %d,%d, %dx%d\n", start->x(), start->y(), start->width(), start->height());
     ASSERT_TRUE(m_vocalo.running());
 
-    // Towards the middle of the screen, so the strip stays in view.
-    const QPoint drag(
-        start->center().x() < 640 ? 150 : -150, start->center().y() < 512 ? 100 : -100);
-    const QPoint grip(start->left() + 3, start->center().y());
-    moveTo(grip);
-    xdotool({ "mousedown", "1" });
-    QTest::qWait(100);
-    constexpr int Steps = 10;
-    for (int step = 1; step <= Steps; ++step)
-        moveTo(grip + drag * step / Steps);
-    xdotool({ "mouseup", "1" });
+    const QPoint by = towardsMiddle(*start, QPoint(150, 100));
+    drag(QPoint(start->left() + 3, start->center().y()), by);
 
     const std::optional<QRect> dropped = settledStrip("wayland-strip-dragged");
     ASSERT_TRUE(dropped) << "the strip is gone after the drag";
-    std::printf("dragged by %d,%d; moved by %d,%d\n", drag.x(), drag.y(), dropped->x() - start->x(),
+    std::printf("dragged by %d,%d; moved by %d,%d\n", by.x(), by.y(), dropped->x() - start->x(),
         dropped->y() - start->y());
     EXPECT_EQ(dropped->size(), start->size());
-    EXPECT_LE((dropped->topLeft() - (start->topLeft() + drag)).manhattanLength(), 4)
+    EXPECT_LE((dropped->topLeft() - (start->topLeft() + by)).manhattanLength(), 4)
         << "moved by " << dropped->x() - start->x() << "," << dropped->y() - start->y();
 
     // A press and release without a move must not leave the strip hanging on the pointer.
@@ -263,46 +325,60 @@ TEST_F(WaylandInput, ALineTypedIntoTheStripIsSpoken)
         << "the box was not cleared";
 }
 
-// Where two screenshots differ near the pointer, apart from the pointer itself and the area left
-// out (a blinking caret).
-std::optional<QRect> changedNear(
-    const QImage &before, const QImage &after, QPoint point, const QRect &leftOut)
+TEST_F(WaylandInput, OptionsOpenThePanelWhoseBareSurfaceDragsTheWindow)
 {
-    const QRect pointer(point, QSize(24, 32));
-    const QRect area = QRect(point - QPoint(300, 300), QSize(600, 600)).intersected(before.rect());
-    QRect changed;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            if (!leftOut.contains(x, y) && !pointer.contains(x, y)
-                && before.pixel(x, y) != after.pixel(x, y))
-                changed |= QRect(x, y, 1, 1);
-        }
-    }
-    if (changed.width() < 60 || changed.height() < 60)
-        return std::nullopt;
-    return changed;
+    const std::optional<QRect> strip = settledStrip("wayland-options-strip");
+    ASSERT_TRUE(strip) << "no strip seen on the screen";
+    const std::optional<QRect> menu = openMenu(*strip, "wayland-options-menu");
+    ASSERT_TRUE(menu) << "no menu came up at the menu corner";
+    // Options is the menu's first item.
+    moveTo(QPoint(menu->left() + menu->width() / 3, menu->top() + 10));
+    xdotool({ "click", "1" });
+
+    // The panel hangs below the top band: white, framed by a line down the left edge. Its left
+    // margin, beside the labels, is bare surface.
+    const int panelDepth = 150;
+    auto panelBelow = [&](const QImage &image, const QRect &band) {
+        return band.bottom() + panelDepth < image.height()
+            && blackColumn(image, band.left(), band.top(), band.bottom() + panelDepth)
+            && isWhite(image, band.left() + 15, band.bottom() + panelDepth / 2);
+    };
+    std::optional<QRect> start;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const QImage image = screen("wayland-options-open");
+            start = findStrip(image);
+            return start && panelBelow(image, *start);
+        },
+        StartTimeoutMs))
+        << "no options panel seen below the strip";
+    EXPECT_EQ(start->size(), strip->size()) << "the top band changed";
+
+    const QPoint by = towardsMiddle(*start, QPoint(150, 100));
+    drag(QPoint(start->left() + 15, start->bottom() + panelDepth / 2), by);
+    std::optional<QRect> dropped;
+    QImage image;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            image = screen("wayland-options-dragged");
+            dropped = findStrip(image);
+            return dropped && *dropped != *start;
+        },
+        StartTimeoutMs))
+        << "the window did not move";
+    ASSERT_TRUE(dropped) << "the window is gone after the drag";
+    std::printf("dragged by %d,%d; moved by %d,%d\n", by.x(), by.y(), dropped->x() - start->x(),
+        dropped->y() - start->y());
+    EXPECT_LE((dropped->topLeft() - (start->topLeft() + by)).manhattanLength(), 4);
+    EXPECT_TRUE(panelBelow(image, *dropped)) << "the panel did not come along";
 }
 
 TEST_F(WaylandInput, ExitFromTheMenuEndsTheProgramWithStatusZero)
 {
     const std::optional<QRect> strip = settledStrip("wayland-menu-strip");
     ASSERT_TRUE(strip) << "no strip seen on the screen";
-    const QImage before = screen("wayland-menu-before");
-
-    const QPoint corner(strip->right() - 3, strip->center().y());
-    moveTo(corner);
-    xdotool({ "click", "1" });
-    std::optional<QRect> menu;
-    waitUntil(
-        [&] {
-            QTest::qWait(100);
-            const QImage now = QImage(screenshotOfScreen("wayland-menu-open")).copy(before.rect());
-            menu = changedNear(before, now, corner, strip->adjusted(-2, -2, 2, 2));
-            return menu.has_value();
-        },
-        StartTimeoutMs);
+    const std::optional<QRect> menu = openMenu(*strip, "wayland-menu-open");
     ASSERT_TRUE(menu) << "no menu came up at the menu corner";
-    std::printf("menu at %d,%d, %dx%d\n", menu->x(), menu->y(), menu->width(), menu->height());
 
     // Exit is the menu's last item.
     moveTo(QPoint(menu->left() + menu->width() / 3, menu->bottom() - 11));
