@@ -29,7 +29,7 @@ bool titled(Display *display, Window window, const std::string &title)
 }
 
 // The window manager puts each client window into a frame: look two levels down from the root.
-bool findViewable(Display *display, Window parent, const std::string &title, int depth)
+Window findViewable(Display *display, Window parent, const std::string &title, int depth)
 {
     Window root = 0;
     Window parentOfParent = 0;
@@ -37,14 +37,16 @@ bool findViewable(Display *display, Window parent, const std::string &title, int
     unsigned int count = 0;
     if (!XQueryTree(display, parent, &root, &parentOfParent, &children, &count))
         return false;
-    bool found = false;
+    Window found = 0;
     for (unsigned int i = 0; i < count && !found; ++i) {
         XWindowAttributes attributes;
         if (!XGetWindowAttributes(display, children[i], &attributes)
             || attributes.map_state != IsViewable)
             continue;
-        found = titled(display, children[i], title)
-            || (depth > 1 && findViewable(display, children[i], title, depth - 1));
+        if (titled(display, children[i], title))
+            found = children[i];
+        else if (depth > 1)
+            found = findViewable(display, children[i], title, depth - 1);
     }
     if (children)
         XFree(children);
@@ -72,19 +74,46 @@ DesktopInput::~DesktopInput()
         XCloseDisplay(m_display);
 }
 
-void DesktopInput::tap(unsigned long keysym)
+DesktopInput::Clock::time_point DesktopInput::tap(unsigned long keysym)
 {
-    const KeyCode code = XKeysymToKeycode(m_display, keysym);
-    XTestFakeKeyEvent(m_display, code, True, CurrentTime);
-    XTestFakeKeyEvent(m_display, code, False, CurrentTime);
+    const Clock::time_point pressed = press(keysym);
     XSync(m_display, False);
+    return pressed;
+}
+
+void DesktopInput::chord(unsigned long modifier, unsigned long keysym)
+{
+    const KeyCode held = XKeysymToKeycode(m_display, modifier);
+    XTestFakeKeyEvent(m_display, held, True, CurrentTime);
+    tap(keysym);
+    XTestFakeKeyEvent(m_display, held, False, CurrentTime);
+    XSync(m_display, False);
+}
+
+void DesktopInput::burst(std::string_view keys)
+{
+    for (const char c : keys) {
+        const KeyCode code = XKeysymToKeycode(m_display, keysymOf(c));
+        XTestFakeKeyEvent(m_display, code, True, CurrentTime);
+        XTestFakeKeyEvent(m_display, code, False, CurrentTime);
+    }
+    XSync(m_display, False);
+}
+
+unsigned long DesktopInput::keysymOf(char c) const
+{
+    if (c == ' ')
+        return XK_space;
+    if (c == '\n')
+        return XK_Return;
+    const char name[2] = { c, 0 };
+    return XStringToKeysym(name);
 }
 
 void DesktopInput::type(std::string_view text)
 {
     for (const char c : text) {
-        const char name[2] = { c, 0 };
-        tap(c == ' ' ? XK_space : XStringToKeysym(name));
+        tap(keysymOf(c));
         // Paced like fast typing, so no key is merged into auto-repeat or lost.
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -113,5 +142,10 @@ DesktopInput::Clock::time_point DesktopInput::press(unsigned long keysym)
 
 bool DesktopInput::viewable(const std::string &title)
 {
-    return m_display && findViewable(m_display, DefaultRootWindow(m_display), title, 2);
+    return find(title) != 0;
+}
+
+unsigned long DesktopInput::find(const std::string &title)
+{
+    return m_display ? findViewable(m_display, DefaultRootWindow(m_display), title, 2) : 0;
 }

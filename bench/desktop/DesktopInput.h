@@ -28,11 +28,23 @@ public:
     Clock::time_point pressReturn();
     Clock::time_point pressEscape();
 
+    // Taps a key by its X keysym and waits until the server has handed both events on, so that
+    // what another connection sends afterwards reaches the program after the key. The time is
+    // taken right after the press has been sent.
+    Clock::time_point tap(unsigned long keysym);
+    // Holds `modifier` (a keysym such as Control_L) over a tap of `keysym`.
+    void chord(unsigned long modifier, unsigned long keysym);
+    // Digits, letters and spaces, a newline for Return, sent back to back without waiting for
+    // anything: as fast as the server takes them.
+    void burst(std::string_view keys);
+
     // Whether a client window titled exactly `title` is mapped on the screen.
     bool viewable(const std::string &title);
+    // That window's id, or 0.
+    unsigned long find(const std::string &title);
 
 private:
-    void tap(unsigned long keysym);
+    unsigned long keysymOf(char c) const;
     Clock::time_point press(unsigned long keysym);
 
     _XDisplay *m_display = nullptr;
