@@ -4,6 +4,8 @@
 // line as a reference, in the same run), and what it costs while it sits idle. Run it inside
 // tests/harness/with-desktop; scripts/bench does that.
 #include "DesktopInput.h"
+#include "EchoBench.h"
+#include "Latencies.h"
 #include "MonitorListener.h"
 #include "ProcessStats.h"
 
@@ -12,6 +14,8 @@
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <stdexcept>
 
 #include <algorithm>
 #include <cmath>
@@ -46,6 +50,9 @@ struct Options
     int threshold = MonitorListener::AudibleThreshold;
     int idleSeconds = 3;
     int cpuSeconds = 20;
+    // Empty for everything, else "speech" (the lines, Esc, idle and the reference) or "echo".
+    std::string only;
+    echobench::Options echo;
 };
 
 [[noreturn]] void fail(const std::string &why)
@@ -80,6 +87,10 @@ Options parse(int argc, char **argv)
             options.idleSeconds = std::max(0, std::atoi(value.c_str()));
         else if (flag == "--cpu-seconds")
             options.cpuSeconds = std::max(1, std::atoi(value.c_str()));
+        else if (flag == "--only")
+            options.only = value;
+        else if (flag == "--flood-lines")
+            options.echo.floodLines = std::max(1, std::atoi(value.c_str()));
         else
             fail("unknown option " + flag);
     }
@@ -88,9 +99,12 @@ Options parse(int argc, char **argv)
         || options.text.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789 ")
             != std::string::npos)
         fail("--text takes lower-case letters, digits and spaces");
+    if (options.only != "" && options.only != "speech" && options.only != "echo")
+        fail("--only takes speech or echo");
     if (options.vocalo.empty() || options.floor.empty())
         fail("usage: desktop-bench --vocalo PATH --floor PATH [--json PATH] [--log PATH] "
-             "[--runs N] [--idle-seconds S] [--cpu-seconds S] [--text WORDS] [--threshold N]");
+             "[--only speech|echo] [--runs N] [--idle-seconds S] [--cpu-seconds S] "
+             "[--text WORDS] [--threshold N] [--flood-lines N]");
     return options;
 }
 
@@ -157,32 +171,6 @@ double msBetween(Clock::time_point from, Clock::time_point to)
 {
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
-
-struct Latencies
-{
-    std::vector<double> ms;
-    int missed = 0; // Enter given, nothing heard within five seconds
-
-    double median() const
-    {
-        if (ms.empty())
-            return NAN;
-        std::vector<double> sorted = ms;
-        std::sort(sorted.begin(), sorted.end());
-        const std::size_t n = sorted.size();
-        return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
-    }
-    // Nearest rank: the smallest value that at least 95 % of the runs reach.
-    double p95() const
-    {
-        if (ms.empty())
-            return NAN;
-        std::vector<double> sorted = ms;
-        std::sort(sorted.begin(), sorted.end());
-        const auto rank = static_cast<std::size_t>(std::ceil(0.95 * double(sorted.size())));
-        return sorted[std::max<std::size_t>(rank, 1) - 1];
-    }
-};
 
 // One line, spoken either after `idle` of silence or right after the previous line has ended
 // (back to back: the program's output is still warm). `say` hands the line over and returns
@@ -263,30 +251,6 @@ Idle measureIdle(MonitorListener &monitor, pid_t vocalo, pid_t floor, int second
     return idle;
 }
 
-std::string number(double value, int decimals = 1)
-{
-    if (std::isnan(value))
-        return "-";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
-std::string jsonArray(const std::vector<double> &values)
-{
-    std::string text = "[";
-    for (std::size_t i = 0; i < values.size(); ++i)
-        text += (i ? ", " : "") + number(values[i], 2);
-    return text + "]";
-}
-
-std::string jsonLatencies(const Latencies &l)
-{
-    return "{\"median_ms\": " + number(l.median(), 2) + ", \"p95_ms\": " + number(l.p95(), 2)
-        + ", \"n\": " + std::to_string(l.ms.size()) + ", \"missed\": " + std::to_string(l.missed)
-        + ", \"samples_ms\": " + jsonArray(l.ms) + "}";
-}
-
 std::string jsonThreads(const std::vector<processstats::ThreadRate> &rates)
 {
     std::string text = "[";
@@ -338,139 +302,166 @@ int main(int argc, char **argv)
         fail("the greeting never ended");
     const long rssKiB = processstats::rssKiB(vocalo);
 
+    const bool speech = options.only.empty() || options.only == "speech";
+    const bool echo = options.only.empty() || options.only == "echo";
     const std::chrono::milliseconds idleGap = std::chrono::seconds(options.idleSeconds);
-    const auto typeLine = [&] { input.type(options.text); };
-    const auto pressEnter = [&] { return input.pressReturn(); };
     Latencies vocaloIdle;
     Latencies vocaloBackToBack;
-    for (int i = 0; i < options.runs; ++i)
-        measureLine(monitor, vocaloIdle, false, idleGap, typeLine, pressEnter);
-    for (int i = 0; i < options.runs; ++i)
-        measureLine(monitor, vocaloBackToBack, true, idleGap, typeLine, pressEnter);
-
-    // Esc a second into a line of several seconds: how long the sound goes on after the key.
     Latencies vocaloEsc;
-    const std::string longLine = "here are some words that keep the speech going for a while";
-    for (int i = 0; i < std::max(1, options.runs / 2); ++i) {
-        if (!monitor.waitForSilence(1s, 60s))
-            fail("the sound never stopped");
-        input.type(longLine);
-        std::this_thread::sleep_for(150ms);
-        const Clock::time_point entered = input.pressReturn();
-        if (!monitor.waitForSound(entered, 5s)) {
-            ++vocaloEsc.missed;
-            continue;
-        }
-        std::this_thread::sleep_for(1s);
-        const Clock::time_point escaped = input.pressEscape();
-        if (!monitor.waitForSilence(1s, 60s))
-            fail("the sound never stopped");
-        vocaloEsc.ms.push_back(std::max(0.0, msBetween(escaped, *monitor.lastAudible())));
-    }
+    Idle idle;
+    if (speech) {
+        const auto typeLine = [&] { input.type(options.text); };
+        const auto pressEnter = [&] { return input.pressReturn(); };
+        for (int i = 0; i < options.runs; ++i)
+            measureLine(monitor, vocaloIdle, false, idleGap, typeLine, pressEnter);
+        for (int i = 0; i < options.runs; ++i)
+            measureLine(monitor, vocaloBackToBack, true, idleGap, typeLine, pressEnter);
 
-    const pid_t floor = spawn({ options.floor }, options.log);
-    const Idle idle = measureIdle(monitor, vocalo, floor, options.cpuSeconds);
-    stop(floor);
+        // Esc a second into a line of several seconds: how long the sound goes on after the key.
+        const std::string longLine = "here are some words that keep the speech going for a while";
+        for (int i = 0; i < std::max(1, options.runs / 2); ++i) {
+            if (!monitor.waitForSilence(1s, 60s))
+                fail("the sound never stopped");
+            input.type(longLine);
+            std::this_thread::sleep_for(150ms);
+            const Clock::time_point entered = input.pressReturn();
+            if (!monitor.waitForSound(entered, 5s)) {
+                ++vocaloEsc.missed;
+                continue;
+            }
+            std::this_thread::sleep_for(1s);
+            const Clock::time_point escaped = input.pressEscape();
+            if (!monitor.waitForSilence(1s, 60s))
+                fail("the sound never stopped");
+            vocaloEsc.ms.push_back(std::max(0.0, msBetween(escaped, *monitor.lastAudible())));
+        }
+
+        const pid_t floor = spawn({ options.floor }, options.log);
+        idle = measureIdle(monitor, vocalo, floor, options.cpuSeconds);
+        stop(floor);
+    }
+    // After the idle figures, which a megabyte's aftermath would spoil.
+    echobench::Figures echoes;
+    if (echo) {
+        try {
+            echoes = echobench::measure(input, "Vocalo 1.0", vocalo, options.echo);
+        } catch (const std::runtime_error &error) {
+            fail(error.what());
+        }
+    }
     stop(vocalo);
 
-    // The reference: a long-running espeak-ng that speaks each line of its standard input, the
-    // way a terminal hands it what is typed. Its first line loads the voice: not counted.
-    int toEspeak = -1;
-    const pid_t espeak = spawn({ "espeak-ng" }, options.log, &toEspeak);
-    const std::string line = options.text + "\n";
-    const auto writeLine = [&] {
-        if (write(toEspeak, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
-            fail("espeak-ng does not take its input");
-        return Clock::now();
-    };
-    if (!monitor.waitForSound(writeLine(), 10s))
-        fail("espeak-ng is not heard");
     Latencies espeakIdle;
     Latencies espeakBackToBack;
-    for (int i = 0; i < options.runs; ++i)
-        measureLine(
-            monitor, espeakIdle, false, idleGap, [] {}, writeLine);
-    for (int i = 0; i < options.runs; ++i)
-        measureLine(
-            monitor, espeakBackToBack, true, idleGap, [] {}, writeLine);
-    close(toEspeak);
-    stop(espeak);
+    if (speech) {
+        // The reference: a long-running espeak-ng that speaks each line of its standard input, the
+        // way a terminal hands it what is typed. Its first line loads the voice: not counted.
+        int toEspeak = -1;
+        const pid_t espeak = spawn({ "espeak-ng" }, options.log, &toEspeak);
+        const std::string line = options.text + "\n";
+        const auto writeLine = [&] {
+            if (write(toEspeak, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+                fail("espeak-ng does not take its input");
+            return Clock::now();
+        };
+        if (!monitor.waitForSound(writeLine(), 10s))
+            fail("espeak-ng is not heard");
+        for (int i = 0; i < options.runs; ++i)
+            measureLine(
+                monitor, espeakIdle, false, idleGap, [] {}, writeLine);
+        for (int i = 0; i < options.runs; ++i)
+            measureLine(
+                monitor, espeakBackToBack, true, idleGap, [] {}, writeLine);
+        close(toEspeak);
+        stop(espeak);
+    }
 
     const double cpuRatio = idle.cpu / idle.floorCpu;
     const double runRatio = idle.run / idle.floorRun;
     const double wakeups = total(idle.threads);
     const double floorWakeups = total(idle.floorThreads);
 
-    std::printf("\nVocalo on a private desktop (line \"%s\", n = %d per mode)\n\n",
-        options.text.c_str(), options.runs);
-    std::printf(
-        "%-44s %10s %10s %8s\n", "Enter -> first audible sample", "median ms", "p95 ms", "missed");
-    const auto row = [](const char *what, const Latencies &l) {
-        std::printf("%-44s %10s %10s %8d\n", what, number(l.median()).c_str(),
-            number(l.p95()).c_str(), l.missed);
-    };
-    row("  vocalo, after idle", vocaloIdle);
-    row("  vocalo, back to back", vocaloBackToBack);
-    row("  espeak-ng reading stdin, after idle", espeakIdle);
-    row("  espeak-ng reading stdin, back to back", espeakBackToBack);
-    std::printf("  (after idle: %d s of silence before the key; back to back: 0.5 s after the "
-                "previous line)\n",
-        options.idleSeconds);
-    row("Esc a second into a line -> last audible", vocaloEsc);
-    std::printf("\n");
-    std::printf("Idle for %d s, %.1f s after the last speech\n", options.cpuSeconds,
-        idle.startAfterSpeechS);
-    std::printf("  CPU (utime+stime)   vocalo %s %%  1 ms-timer floor %s %%  ratio %s\n",
-        number(idle.cpu * 100, 2).c_str(), number(idle.floorCpu * 100, 2).c_str(),
-        number(cpuRatio, 2).c_str());
-    std::printf("  CPU (schedstat)     vocalo %s %%  1 ms-timer floor %s %%  ratio %s\n",
-        number(idle.run * 100, 2).c_str(), number(idle.floorRun * 100, 2).c_str(),
-        number(runRatio, 2).c_str());
-    std::printf("  wake-ups (context switches) /s: vocalo %s, floor %s\n", number(wakeups).c_str(),
-        number(floorWakeups).c_str());
-    for (const auto &thread : idle.threads)
-        std::printf("    %-20s %7d %10s /s\n", thread.name.c_str(), thread.tid,
-            number(thread.perSecond).c_str());
-    std::printf("  running streams (of open): %d of %d at the start, %d of %d at the end\n\n",
-        idle.streamsAtStart.running, idle.streamsAtStart.open, idle.streamsAtEnd.running,
-        idle.streamsAtEnd.open);
+    std::printf("\nVocalo on a private desktop\n\n");
+    if (speech) {
+        std::printf(
+            "Speech (line \"%s\", n = %d per mode)\n\n", options.text.c_str(), options.runs);
+        std::printf("%-44s %10s %10s %8s\n", "Enter -> first audible sample", "median ms", "p95 ms",
+            "missed");
+        const auto row = [](const char *what, const Latencies &l) {
+            std::printf("%-44s %10s %10s %8d\n", what, number(l.median()).c_str(),
+                number(l.p95()).c_str(), l.missed);
+        };
+        row("  vocalo, after idle", vocaloIdle);
+        row("  vocalo, back to back", vocaloBackToBack);
+        row("  espeak-ng reading stdin, after idle", espeakIdle);
+        row("  espeak-ng reading stdin, back to back", espeakBackToBack);
+        std::printf("  (after idle: %d s of silence before the key; back to back: 0.5 s after the "
+                    "previous line)\n",
+            options.idleSeconds);
+        row("Esc a second into a line -> last audible", vocaloEsc);
+        std::printf("\n");
+        std::printf("Idle for %d s, %.1f s after the last speech\n", options.cpuSeconds,
+            idle.startAfterSpeechS);
+        std::printf("  CPU (utime+stime)   vocalo %s %%  1 ms-timer floor %s %%  ratio %s\n",
+            number(idle.cpu * 100, 2).c_str(), number(idle.floorCpu * 100, 2).c_str(),
+            number(cpuRatio, 2).c_str());
+        std::printf("  CPU (schedstat)     vocalo %s %%  1 ms-timer floor %s %%  ratio %s\n",
+            number(idle.run * 100, 2).c_str(), number(idle.floorRun * 100, 2).c_str(),
+            number(runRatio, 2).c_str());
+        std::printf("  wake-ups (context switches) /s: vocalo %s, floor %s\n",
+            number(wakeups).c_str(), number(floorWakeups).c_str());
+        for (const auto &thread : idle.threads)
+            std::printf("    %-20s %7d %10s /s\n", thread.name.c_str(), thread.tid,
+                number(thread.perSecond).c_str());
+        std::printf("  running streams (of open): %d of %d at the start, %d of %d at the end\n\n",
+            idle.streamsAtStart.running, idle.streamsAtStart.open, idle.streamsAtEnd.running,
+            idle.streamsAtEnd.open);
+    }
+    if (echo) {
+        echobench::print(echoes);
+        std::printf("\n");
+    }
     std::printf("RSS after start-up: %.1f MiB\n", static_cast<double>(rssKiB) / 1024);
     std::printf("Process start -> splash mapped: %s ms\n", number(splashMs).c_str());
 
     std::ofstream out(options.json);
     out << "{\n"
         << "  \"text\": \"" << options.text << "\",\n"
-        << "  \"enter_to_first_audible\": {\n"
-        << "    \"vocalo_after_idle\": " << jsonLatencies(vocaloIdle) << ",\n"
-        << "    \"vocalo_back_to_back\": " << jsonLatencies(vocaloBackToBack) << ",\n"
-        << "    \"espeak_ng_after_idle\": " << jsonLatencies(espeakIdle) << ",\n"
-        << "    \"espeak_ng_back_to_back\": " << jsonLatencies(espeakBackToBack) << "\n"
-        << "  },\n"
-        << "  \"esc_to_last_audible\": " << jsonLatencies(vocaloEsc) << ",\n"
-        << "  \"idle\": {\n"
-        << "    \"seconds\": " << options.cpuSeconds << ",\n"
-        << "    \"start_after_last_speech_s\": " << number(idle.startAfterSpeechS, 2) << ",\n"
-        << "    \"cpu_fraction\": " << number(idle.cpu, 5) << ",\n"
-        << "    \"floor_cpu_fraction\": " << number(idle.floorCpu, 5) << ",\n"
-        << "    \"cpu_ratio\": " << number(cpuRatio, 3) << ",\n"
-        << "    \"schedstat_cpu_fraction\": " << number(idle.run, 5) << ",\n"
-        << "    \"schedstat_floor_cpu_fraction\": " << number(idle.floorRun, 5) << ",\n"
-        << "    \"schedstat_cpu_ratio\": " << number(runRatio, 3) << ",\n"
-        << "    \"wakeups_per_second\": " << number(wakeups) << ",\n"
-        << "    \"floor_wakeups_per_second\": " << number(floorWakeups) << ",\n"
-        << "    \"threads\": " << jsonThreads(idle.threads) << ",\n"
-        << "    \"floor_threads\": " << jsonThreads(idle.floorThreads) << ",\n"
-        << "    \"streams_at_start\": {\"open\": " << idle.streamsAtStart.open
-        << ", \"running\": " << idle.streamsAtStart.running << "},\n"
-        << "    \"streams_at_end\": {\"open\": " << idle.streamsAtEnd.open
-        << ", \"running\": " << idle.streamsAtEnd.running << "}\n"
-        << "  },\n"
         << "  \"rss_after_startup_kib\": " << rssKiB << ",\n"
-        << "  \"start_to_splash_mapped_ms\": " << number(splashMs, 2) << "\n"
-        << "}\n";
+        << "  \"start_to_splash_mapped_ms\": " << number(splashMs, 2);
+    if (speech)
+        out << ",\n"
+            << "  \"enter_to_first_audible\": {\n"
+            << "    \"vocalo_after_idle\": " << jsonLatencies(vocaloIdle) << ",\n"
+            << "    \"vocalo_back_to_back\": " << jsonLatencies(vocaloBackToBack) << ",\n"
+            << "    \"espeak_ng_after_idle\": " << jsonLatencies(espeakIdle) << ",\n"
+            << "    \"espeak_ng_back_to_back\": " << jsonLatencies(espeakBackToBack) << "\n"
+            << "  },\n"
+            << "  \"esc_to_last_audible\": " << jsonLatencies(vocaloEsc) << ",\n"
+            << "  \"idle\": {\n"
+            << "    \"seconds\": " << options.cpuSeconds << ",\n"
+            << "    \"start_after_last_speech_s\": " << number(idle.startAfterSpeechS, 2) << ",\n"
+            << "    \"cpu_fraction\": " << number(idle.cpu, 5) << ",\n"
+            << "    \"floor_cpu_fraction\": " << number(idle.floorCpu, 5) << ",\n"
+            << "    \"cpu_ratio\": " << number(cpuRatio, 3) << ",\n"
+            << "    \"schedstat_cpu_fraction\": " << number(idle.run, 5) << ",\n"
+            << "    \"schedstat_floor_cpu_fraction\": " << number(idle.floorRun, 5) << ",\n"
+            << "    \"schedstat_cpu_ratio\": " << number(runRatio, 3) << ",\n"
+            << "    \"wakeups_per_second\": " << number(wakeups) << ",\n"
+            << "    \"floor_wakeups_per_second\": " << number(floorWakeups) << ",\n"
+            << "    \"threads\": " << jsonThreads(idle.threads) << ",\n"
+            << "    \"floor_threads\": " << jsonThreads(idle.floorThreads) << ",\n"
+            << "    \"streams_at_start\": {\"open\": " << idle.streamsAtStart.open
+            << ", \"running\": " << idle.streamsAtStart.running << "},\n"
+            << "    \"streams_at_end\": {\"open\": " << idle.streamsAtEnd.open
+            << ", \"running\": " << idle.streamsAtEnd.running << "}\n"
+            << "  }";
+    if (echo)
+        out << ",\n  \"echo\": " << echobench::json(echoes);
+    out << "\n}\n";
     std::printf("\nWritten to %s\n", options.json.c_str());
-    const bool heardAll
-        = vocaloIdle.missed + vocaloBackToBack.missed + espeakIdle.missed + espeakBackToBack.missed
-        == 0;
-    return heardAll ? 0 : 2;
+    const int missed = vocaloIdle.missed + vocaloBackToBack.missed + espeakIdle.missed
+        + espeakBackToBack.missed + echoes.idle.missed + echoes.idleAnswered.missed
+        + echoes.afterPasteAnswered.missed;
+    return missed == 0 ? 0 : 2;
 }
