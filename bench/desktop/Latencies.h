@@ -50,6 +50,12 @@ inline std::string number(double value, int decimals = 1)
     return text;
 }
 
+// JSON has no NaN: a figure that could not be taken is null there.
+inline std::string jsonNumber(double value, int decimals = 2)
+{
+    return std::isnan(value) ? "null" : number(value, decimals);
+}
+
 inline std::string jsonArray(const std::vector<double> &values)
 {
     std::string text = "[";
@@ -60,8 +66,8 @@ inline std::string jsonArray(const std::vector<double> &values)
 
 inline std::string jsonLatencies(const Latencies &l)
 {
-    return "{\"median_ms\": " + number(l.median(), 2) + ", \"p95_ms\": " + number(l.p95(), 2)
-        + ", \"max_ms\": " + number(l.max(), 2) + ", \"n\": " + std::to_string(l.ms.size())
+    return "{\"median_ms\": " + jsonNumber(l.median()) + ", \"p95_ms\": " + jsonNumber(l.p95())
+        + ", \"max_ms\": " + jsonNumber(l.max()) + ", \"n\": " + std::to_string(l.ms.size())
         + ", \"missed\": " + std::to_string(l.missed) + ", \"samples_ms\": " + jsonArray(l.ms)
         + "}";
 }
