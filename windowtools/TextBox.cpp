@@ -6,18 +6,13 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
-#include <QKeyEvent>
-#include <QMenu>
-#include <QMimeData>
 #include <QPainter>
-#include <QPointer>
 #include <QStyle>
 #include <QStyleHints>
 #include <QStyleOptionFrame>
 #include <QTextLayout>
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
 namespace {
@@ -27,23 +22,6 @@ namespace {
 constexpr int PieceCharacters = 2048;
 // Qt's line edit keeps this much room between its frame and the text.
 constexpr int HorizontalMargin = 2;
-// How much text around the cursor an input method gets to see.
-constexpr int SurroundingCharacters = 1024;
-
-bool isTypedText(const QKeyEvent *event)
-{
-    const QString text = event->text();
-    if (text.isEmpty())
-        return false;
-    // Ctrl with a letter is a command; Ctrl with Alt is AltGr on many keyboards.
-    const Qt::KeyboardModifiers commands
-        = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-    if (commands == Qt::ControlModifier || commands == Qt::MetaModifier)
-        return false;
-    const QList<uint> codePoints = text.toUcs4();
-    return std::all_of(
-        codePoints.begin(), codePoints.end(), [](uint c) { return QChar::isPrint(c); });
-}
 
 } // namespace
 
@@ -230,197 +208,6 @@ void TextBox::offerSelection() const
     QClipboard *clipboard = QGuiApplication::clipboard();
     if (m_line.hasSelection() && clipboard->supportsSelection())
         clipboard->setText(m_line.selectedText(), QClipboard::Selection);
-}
-
-bool TextBox::editingKey(QKeyEvent *event, bool apply)
-{
-    struct Binding
-    {
-        QKeySequence::StandardKey key;
-        void (*run)(TextBox &box, EditedLine &line);
-    };
-    static const Binding bindings[] = {
-        { QKeySequence::Undo, [](TextBox &, EditedLine &l) { l.undo(); } },
-        { QKeySequence::Redo, [](TextBox &, EditedLine &l) { l.redo(); } },
-        { QKeySequence::SelectAll, [](TextBox &, EditedLine &l) { l.selectAll(); } },
-        { QKeySequence::Copy, [](TextBox &box, EditedLine &) { box.copy(); } },
-        { QKeySequence::Cut,
-            [](TextBox &box, EditedLine &l) {
-                box.copy();
-                l.removeSelection();
-            } },
-        { QKeySequence::Paste,
-            [](TextBox &, EditedLine &l) { l.insert(QGuiApplication::clipboard()->text()); } },
-        { QKeySequence::MoveToStartOfLine,
-            [](TextBox &, EditedLine &l) { l.moveCursor(0, false); } },
-        { QKeySequence::MoveToStartOfBlock,
-            [](TextBox &, EditedLine &l) { l.moveCursor(0, false); } },
-        { QKeySequence::SelectStartOfLine,
-            [](TextBox &, EditedLine &l) { l.moveCursor(0, true); } },
-        { QKeySequence::SelectStartOfBlock,
-            [](TextBox &, EditedLine &l) { l.moveCursor(0, true); } },
-        { QKeySequence::MoveToEndOfLine,
-            [](TextBox &, EditedLine &l) { l.moveCursor(l.size(), false); } },
-        { QKeySequence::MoveToEndOfBlock,
-            [](TextBox &, EditedLine &l) { l.moveCursor(l.size(), false); } },
-        { QKeySequence::SelectEndOfLine,
-            [](TextBox &, EditedLine &l) { l.moveCursor(l.size(), true); } },
-        { QKeySequence::SelectEndOfBlock,
-            [](TextBox &, EditedLine &l) { l.moveCursor(l.size(), true); } },
-        { QKeySequence::MoveToNextChar,
-            [](TextBox &, EditedLine &l) { l.moveByLetter(true, false); } },
-        { QKeySequence::SelectNextChar,
-            [](TextBox &, EditedLine &l) { l.moveByLetter(true, true); } },
-        { QKeySequence::MoveToPreviousChar,
-            [](TextBox &, EditedLine &l) { l.moveByLetter(false, false); } },
-        { QKeySequence::SelectPreviousChar,
-            [](TextBox &, EditedLine &l) { l.moveByLetter(false, true); } },
-        { QKeySequence::MoveToNextWord,
-            [](TextBox &, EditedLine &l) { l.moveByWord(true, false); } },
-        { QKeySequence::SelectNextWord,
-            [](TextBox &, EditedLine &l) { l.moveByWord(true, true); } },
-        { QKeySequence::MoveToPreviousWord,
-            [](TextBox &, EditedLine &l) { l.moveByWord(false, false); } },
-        { QKeySequence::SelectPreviousWord,
-            [](TextBox &, EditedLine &l) { l.moveByWord(false, true); } },
-        { QKeySequence::Delete, [](TextBox &, EditedLine &l) { l.deleteForward(); } },
-        { QKeySequence::DeleteEndOfWord, [](TextBox &, EditedLine &l) { l.deleteWordForward(); } },
-        { QKeySequence::DeleteStartOfWord, [](TextBox &, EditedLine &l) { l.deleteWordBack(); } },
-        { QKeySequence::DeleteEndOfLine,
-            [](TextBox &, EditedLine &l) {
-                l.moveCursor(l.size(), true);
-                l.removeSelection();
-            } },
-        { QKeySequence::DeleteCompleteLine,
-            [](TextBox &, EditedLine &l) {
-                l.selectAll();
-                l.removeSelection();
-            } },
-        { QKeySequence::Backspace, [](TextBox &, EditedLine &l) { l.backspace(); } },
-    };
-    for (const Binding &binding : bindings) {
-        if (!event->matches(binding.key))
-            continue;
-        if (apply) {
-            const State before = state();
-            binding.run(*this, m_line);
-            finish(before, true);
-        }
-        return true;
-    }
-    // Shift+Backspace is still Backspace.
-    if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {
-        if (apply) {
-            const State before = state();
-            m_line.backspace();
-            finish(before, true);
-        }
-        return true;
-    }
-    if (!isTypedText(event))
-        return false;
-    if (apply) {
-        const State before = state();
-        m_line.type(event->text());
-        finish(before, true);
-    }
-    return true;
-}
-
-bool TextBox::event(QEvent *event)
-{
-    // The box's own keys win over any shortcut of the window.
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (editingKey(key, false)) {
-            event->accept();
-            return true;
-        }
-    }
-    return QWidget::event(event);
-}
-
-void TextBox::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        emit returnPressed();
-        event->ignore();
-        return;
-    }
-    if (!editingKey(event, true)) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-}
-
-void TextBox::inputMethodEvent(QInputMethodEvent *event)
-{
-    const State before = state();
-    // Selections come as positions in the surrounding text the input method was given.
-    const int surrounding = surroundingStart();
-    if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
-        if (m_line.hasSelection() && event->replacementLength() == 0)
-            m_line.insert(event->commitString());
-        else
-            m_line.replace(m_line.cursor() + event->replacementStart(), event->replacementLength(),
-                event->commitString());
-    }
-    m_preedit = event->preeditString();
-    m_preeditAttributes = event->attributes();
-    m_preeditCursor = int(m_preedit.size());
-    for (const QInputMethodEvent::Attribute &attribute : m_preeditAttributes) {
-        if (attribute.type == QInputMethodEvent::Cursor)
-            m_preeditCursor = std::clamp(attribute.start, 0, int(m_preedit.size()));
-        if (attribute.type == QInputMethodEvent::Selection && m_preedit.isEmpty()) {
-            const int start = surrounding + attribute.start;
-            m_line.moveCursor(start, false);
-            m_line.moveCursor(start + attribute.length, true);
-        }
-    }
-    finish(before, true);
-    scrollToCursor();
-    update();
-    event->accept();
-}
-
-QVariant TextBox::inputMethodQuery(Qt::InputMethodQuery query) const
-{
-    const int cursor = m_line.cursor();
-    const int from = surroundingStart();
-    const int to = std::min(m_line.size(), cursor + SurroundingCharacters);
-    switch (query) {
-    case Qt::ImEnabled:
-        return isEnabled();
-    case Qt::ImCursorRectangle:
-    case Qt::ImAnchorRectangle:
-        return cursorRect();
-    case Qt::ImFont:
-        return font();
-    case Qt::ImCursorPosition:
-        return cursor - from;
-    case Qt::ImAnchorPosition:
-        return std::clamp(m_line.anchor(), from, to) - from;
-    case Qt::ImSurroundingText:
-        return m_line.text().mid(from, to - from);
-    case Qt::ImCurrentSelection:
-        return m_line.selectedText();
-    case Qt::ImAbsolutePosition:
-        return cursor;
-    case Qt::ImTextBeforeCursor:
-        return m_line.text().mid(from, cursor - from);
-    case Qt::ImTextAfterCursor:
-        return m_line.text().mid(cursor, to - cursor);
-    case Qt::ImHints:
-        return int(inputMethodHints());
-    default:
-        return QWidget::inputMethodQuery(query);
-    }
-}
-
-int TextBox::surroundingStart() const
-{
-    return m_line.previousLetter(std::max(0, m_line.cursor() - SurroundingCharacters) + 1);
 }
 
 void TextBox::initStyleOption(QStyleOptionFrame *option) const
@@ -657,87 +444,6 @@ void TextBox::focusOutEvent(QFocusEvent *event)
     QWidget::focusOutEvent(event);
 }
 
-void TextBox::mousePressEvent(QMouseEvent *event)
-{
-    const State before = state();
-    const int position = positionAt(event->position());
-    if (event->button() == Qt::LeftButton) {
-        m_line.moveCursor(position, event->modifiers() & Qt::ShiftModifier);
-        m_selectingWithMouse = true;
-        finish(before, true);
-    } else if (event->button() == Qt::MiddleButton) {
-        QClipboard *clipboard = QGuiApplication::clipboard();
-        if (!clipboard->supportsSelection())
-            return QWidget::mousePressEvent(event);
-        m_line.moveCursor(position, false);
-        m_line.insert(clipboard->text(QClipboard::Selection));
-        finish(before, true);
-    } else {
-        return QWidget::mousePressEvent(event);
-    }
-    event->accept();
-}
-
-void TextBox::mouseMoveEvent(QMouseEvent *event)
-{
-    if (!m_selectingWithMouse || !(event->buttons() & Qt::LeftButton))
-        return QWidget::mouseMoveEvent(event);
-    const State before = state();
-    m_line.moveCursor(positionAt(event->position()), true);
-    finish(before, false);
-}
-
-void TextBox::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton && m_selectingWithMouse) {
-        m_selectingWithMouse = false;
-        offerSelection();
-    }
-    QWidget::mouseReleaseEvent(event);
-}
-
-void TextBox::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton)
-        return QWidget::mouseDoubleClickEvent(event);
-    const State before = state();
-    m_line.selectWordAt(positionAt(event->position()));
-    finish(before, true);
-}
-
-void TextBox::contextMenuEvent(QContextMenuEvent *event)
-{
-    const QPointer<TextBox> self(this);
-    QMenu menu;
-    auto add = [&](const QString &caption, QKeySequence::StandardKey key, bool enabled,
-                   void (TextBox::*slot)()) {
-        QAction *action = menu.addAction(caption, this, slot);
-        action->setShortcut(key);
-        action->setEnabled(enabled && isEnabled());
-    };
-    const bool selected = m_line.hasSelection();
-    add(tr("&Undo"), QKeySequence::Undo, m_line.canUndo(), &TextBox::undo);
-    add(tr("&Redo"), QKeySequence::Redo, m_line.canRedo(), &TextBox::redo);
-    menu.addSeparator();
-    add(tr("Cu&t"), QKeySequence::Cut, selected, &TextBox::cut);
-    QAction *copyAction = menu.addAction(tr("&Copy"), this, [this] { copy(); });
-    copyAction->setShortcut(QKeySequence::Copy);
-    copyAction->setEnabled(selected);
-    add(tr("&Paste"), QKeySequence::Paste, !QGuiApplication::clipboard()->text().isEmpty(),
-        &TextBox::paste);
-    QAction *remove = menu.addAction(tr("Delete"), this, [this] {
-        const State before = state();
-        m_line.removeSelection();
-        finish(before, true);
-    });
-    remove->setEnabled(selected && isEnabled());
-    menu.addSeparator();
-    add(tr("Select All"), QKeySequence::SelectAll, m_line.size() > 0, &TextBox::selectAll);
-    menu.exec(event->globalPos());
-    if (self)
-        event->accept();
-}
-
 void TextBox::changeEvent(QEvent *event)
 {
     switch (event->type()) {
@@ -762,31 +468,6 @@ void TextBox::resizeEvent(QResizeEvent *event)
 {
     scrollToCursor();
     QWidget::resizeEvent(event);
-}
-
-void TextBox::dragEnterEvent(QDragEnterEvent *event)
-{
-    if (event->mimeData()->hasText() && isEnabled())
-        event->acceptProposedAction();
-}
-
-void TextBox::dragMoveEvent(QDragMoveEvent *event)
-{
-    if (!event->mimeData()->hasText() || !isEnabled())
-        return event->ignore();
-    const State before = state();
-    m_line.moveCursor(positionAt(event->position()), false);
-    finish(before, false);
-    event->acceptProposedAction();
-}
-
-void TextBox::dropEvent(QDropEvent *event)
-{
-    const State before = state();
-    m_line.moveCursor(positionAt(event->position()), false);
-    m_line.insert(event->mimeData()->text());
-    finish(before, true);
-    event->acceptProposedAction();
 }
 
 QSize TextBox::sizeHint() const
