@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TextBox.h"
 
+#include "PastedText.h"
+
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
@@ -17,7 +19,7 @@ namespace {
 
 const QRect Place(8, 8, 353, 19); // the strip's box
 
-// Boxes on a window of their own, in the strip's font, unfocused so that no cursor blinks.
+// A box on the test's window, in the strip's font, unfocused so that no cursor blinks.
 template <typename Box>
 std::unique_ptr<Box> newBox(QWidget &window, const QString &text)
 {
@@ -31,23 +33,26 @@ std::unique_ptr<Box> newBox(QWidget &window, const QString &text)
     return box;
 }
 
+// A window of its own for the boxes of each test.
+class TextBoxTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        window.resize(400, 40);
+        window.show();
+    }
+
+    QWidget window;
+};
+
 QImage look(QWidget &box)
 {
     return box.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-QString megabyte()
+TEST_F(TextBoxTest, LooksLikeQtsLineEditForTextThatFits)
 {
-    QString text;
-    while (text.size() < 1000000)
-        text += QStringLiteral("Here are ten words that keep the speech going on. ");
-    return text;
-}
-
-TEST(TextBox, LooksLikeQtsLineEditForTextThatFits)
-{
-    QWidget window;
-    window.resize(400, 40);
     for (const QString &text : { QString(), QStringLiteral("Hello there,\n\r\x01 123!"),
              QStringLiteral("A line wider than the box it is typed into, so it scrolls on") }) {
         auto ours = newBox<TextBox>(window, text);
@@ -61,12 +66,9 @@ TEST(TextBox, LooksLikeQtsLineEditForTextThatFits)
     }
 }
 
-TEST(TextBox, ShowsTheEndOfAMegabyteAsItWouldShowThatEndAloneAndGoesHome)
+TEST_F(TextBoxTest, ShowsTheEndOfAMegabyteAsItWouldShowThatEndAloneAndGoesHome)
 {
-    QWidget window;
-    window.resize(400, 40);
-    window.show();
-    const QString text = megabyte();
+    const QString text = megabyteOfWords();
     auto box = newBox<TextBox>(window, text);
     box->setFocus();
     QTest::keyClicks(box.get(), "xyz");
@@ -87,11 +89,8 @@ TEST(TextBox, ShowsTheEndOfAMegabyteAsItWouldShowThatEndAloneAndGoesHome)
     EXPECT_EQ(look(*box), look(*head));
 }
 
-TEST(TextBox, EditsWithTheDesktopsKeysAndClipboard)
+TEST_F(TextBoxTest, EditsWithTheDesktopsKeysAndClipboard)
 {
-    QWidget window;
-    window.resize(400, 40);
-    window.show();
     QApplication::setActiveWindow(&window);
     auto box = newBox<TextBox>(window, QString());
     box->setFocus();
@@ -141,11 +140,8 @@ TEST(TextBox, EditsWithTheDesktopsKeysAndClipboard)
     EXPECT_EQ(reachedWindow, 3) << "typed text stays in the box";
 }
 
-TEST(TextBox, MouseSetsTheCursorAndSelectsWords)
+TEST_F(TextBoxTest, MouseSetsTheCursorAndSelectsWords)
 {
-    QWidget window;
-    window.resize(400, 40);
-    window.show();
     auto box = newBox<TextBox>(window, QStringLiteral("speak these words"));
     const int middle = Place.height() / 2;
     QTest::mouseClick(box.get(), Qt::LeftButton, {}, QPoint(3, middle));
@@ -159,12 +155,9 @@ TEST(TextBox, MouseSetsTheCursorAndSelectsWords)
     EXPECT_EQ(box->selectedText(), box->text());
 }
 
-TEST(TextBox, InputMethodsComposeAtTheCursorAndSeeOnlyTheTextNearIt)
+TEST_F(TextBoxTest, InputMethodsComposeAtTheCursorAndSeeOnlyTheTextNearIt)
 {
-    QWidget window;
-    window.resize(400, 40);
-    window.show();
-    const QString text = megabyte();
+    const QString text = megabyteOfWords();
     auto box = newBox<TextBox>(window, text);
     QInputMethodEvent composing(QStringLiteral("ka"), {});
     QApplication::sendEvent(box.get(), &composing);
@@ -181,12 +174,9 @@ TEST(TextBox, InputMethodsComposeAtTheCursorAndSeeOnlyTheTextNearIt)
     EXPECT_EQ(cursor, around.size());
 }
 
-TEST(TextBox, ScreenReadersReadAndEditItAsEditableText)
+TEST_F(TextBoxTest, ScreenReadersReadAndEditItAsEditableText)
 {
-    QWidget window;
-    window.resize(400, 40);
-    window.show();
-    const QString text = megabyte();
+    const QString text = megabyteOfWords();
     auto box = newBox<TextBox>(window, text);
     box->setAccessibleName(QStringLiteral("Text to speak"));
     QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(box.get());

@@ -3,8 +3,9 @@
 // entered as fast as a keyboard sends them. The strip must keep answering, hand every line on in
 // order and give back the memory a big text cost once the box is emptied.
 #include "MainWindowFixture.h"
-
+#include "PastedText.h"
 #include "TextBox.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -25,14 +26,6 @@ double residentMegabytes()
     return double(resident) * 4096.0 / 1e6;
 }
 
-QString megabyteOfText()
-{
-    QString text;
-    while (text.size() < 1000000)
-        text += QStringLiteral("Here are ten words that keep the speech going on. ");
-    return text;
-}
-
 TEST_F(MainWindowFixture, AfterAPastedMegabyteKeysEchoAndEnterGivesTheMemoryBack)
 {
     main->show();
@@ -40,7 +33,7 @@ TEST_F(MainWindowFixture, AfterAPastedMegabyteKeysEchoAndEnterGivesTheMemoryBack
     TextBox &data = main->Data();
     data.setFocus();
     const double before = residentMegabytes();
-    const QString text = megabyteOfText();
+    const QString text = megabyteOfWords();
     QApplication::clipboard()->setText(text);
     QTest::keyClick(&data, Qt::Key_V, Qt::ControlModifier);
     ASSERT_EQ(data.text().size(), text.size());
