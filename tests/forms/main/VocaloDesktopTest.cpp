@@ -3,10 +3,12 @@
 // through the X server, what comes out is looked at on the screen and heard on the sound
 // server's monitor.
 #include "Listening.h"
+#include "PastedText.h"
 #include "TwipWindow.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QImage>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -163,6 +165,16 @@ QString longSentences()
     for (int i = 0; i < 1000; ++i)
         words += QStringLiteral("here are ten words that keep one sentence going on ");
     return words;
+}
+
+// How many pixels of the text box differ between two shots of the strip.
+int changedInTheBox(const QImage &before, const QImage &after)
+{
+    int changed = 0;
+    for (int y = 2; y < 17; ++y)
+        for (int x = 10; x < 360; ++x)
+            changed += before.pixel(x, y) != after.pixel(x, y);
+    return changed;
 }
 
 double seconds(std::size_t samples)
@@ -374,4 +386,33 @@ TEST_F(RunningVocalo, EscSilencesTheStripAtOnceWhileThePhraseBoardPlaysOn)
     EXPECT_GT(lastSound, phraseSeconds - 0.5) << "the phrase was cut off";
     // The long line would have gone on to the end of the wait.
     EXPECT_LT(lastSound, phraseSeconds + 3.0) << "the long line went on";
+}
+
+TEST_F(RunningVocalo, KeysTypedAfterAPastedMegabyteShowAtItsEndAndItIsSpoken)
+{
+    greeting();
+    const QImage empty(screenshot(*strip, "vocalo-before-paste"));
+    QGuiApplication::clipboard()->setText(megabyteOfWords());
+    clickIntoData();
+    xdotool({ "key", "ctrl+v" });
+    // The program asks this process for the clipboard's text.
+    QImage pasted;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            QTest::qWait(100);
+            pasted = QImage(screenshot(*strip, "vocalo-pasted"));
+            return changedInTheBox(empty, pasted) > 200;
+        },
+        10000))
+        << "the pasted text never showed";
+    xdotool({ "type", "--delay", "20", "WWW" });
+    QTest::qWait(500);
+    const QImage typed(screenshot(*strip, "vocalo-pasted-typed"));
+    // More than a blinking cursor: the line's end moved on by three letters.
+    EXPECT_GT(changedInTheBox(pasted, typed), 60) << "the typed keys did not show";
+    const std::size_t pressed = recorder.samplesSoFar().size();
+    xdotool({ "key", "Return" });
+    EXPECT_TRUE(soundStartsAfter(pressed)) << "the megabyte is spoken";
+    xdotool({ "key", "Escape" });
+    EXPECT_TRUE(vocalo.running());
 }
