@@ -167,6 +167,7 @@ void TextBox::inputMethodEvent(QInputMethodEvent *event)
             m_line.replace(m_line.cursor() + event->replacementStart(), event->replacementLength(),
                 event->commitString());
     }
+    const bool wasComposing = !m_preedit.isEmpty();
     m_preedit = event->preeditString();
     m_preeditAttributes = event->attributes();
     m_preeditCursor = int(m_preedit.size());
@@ -180,8 +181,11 @@ void TextBox::inputMethodEvent(QInputMethodEvent *event)
         }
     }
     finish(before, true);
-    scrollToCursor();
-    update();
+    // Unfinished input changes what is shown without changing the text.
+    if (wasComposing || !m_preedit.isEmpty()) {
+        scrollToCursor();
+        update();
+    }
     event->accept();
 }
 

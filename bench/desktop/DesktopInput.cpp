@@ -36,7 +36,7 @@ Window findViewable(Display *display, Window parent, const std::string &title, i
     Window *children = nullptr;
     unsigned int count = 0;
     if (!XQueryTree(display, parent, &root, &parentOfParent, &children, &count))
-        return false;
+        return 0;
     Window found = 0;
     for (unsigned int i = 0; i < count && !found; ++i) {
         XWindowAttributes attributes;
