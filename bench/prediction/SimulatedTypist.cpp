@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "SimulatedTypist.h"
+
+#include "WordCompletion.h"
+#include "Words.h"
+
+#include <QElapsedTimer>
+
+namespace {
+
+void typeLine(WordCompletion &completion, const QString &line, TypingResult &result)
+{
+    QString typed;
+    while (typed.size() < line.size()) {
+        QElapsedTimer timer;
+        timer.start();
+        const QString suggestion = completion.suggestion(typed);
+        result.suggestionNanoseconds.append(timer.nsecsElapsed());
+
+        const QString taken = typed + suggestion;
+        const qsizetype end = taken.size();
+        const bool wholeWord = !suggestion.isEmpty() && line.startsWith(taken)
+            && (end == line.size() || !Words::isWordCharacter(line.at(end)));
+        if (wholeWord)
+            typed = end < line.size() && line.at(end) == u' ' ? taken + u' ' : taken;
+        else
+            typed.append(line.at(typed.size()));
+        ++result.keys;
+    }
+    result.characters += line.size();
+    completion.learn(line);
+}
+
+} // namespace
+
+TypingResult typeLines(WordCompletion &completion, const QStringList &lines)
+{
+    TypingResult result;
+    for (const QString &line : lines)
+        typeLine(completion, line, result);
+    return result;
+}

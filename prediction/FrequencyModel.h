@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "WordFrequencies.h"
+#include "WordModel.h"
+
+#include <QHash>
+
+#include <map>
+
+// Word prediction from a general frequency list and what this run has said: the words of the
+// lines said (recent and frequent first) and which words followed one word and two words.
+// Everything stays in memory.
+class FrequencyModel : public WordModel
+{
+public:
+    explicit FrequencyModel(WordFrequencies general);
+
+    void learn(const QString &line) override;
+    QString mostLikelyWord(const QString &before, const QString &prefix) const override;
+
+private:
+    // Words by weight, sorted so that the words starting with a prefix are one range.
+    struct Weights
+    {
+        std::map<QString, double> words;
+        double total = 0;
+        double share(const QString &word) const;
+    };
+
+    void add(Weights &weights, const QString &word);
+    const Weights *followersOf(const QString &context) const;
+    void rescaleIfLarge();
+
+    WordFrequencies m_general;
+    Weights m_said;
+    // Keyed by the word before, and by the two words before joined by a space.
+    QHash<QString, Weights> m_followers;
+    // Recency as growth: each new line counts a little more than the one before, so old words
+    // fade without touching every weight on every line.
+    double m_lineWeight = 1;
+};

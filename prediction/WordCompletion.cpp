@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "WordCompletion.h"
+
+#include "Words.h"
+
+namespace {
+
+bool endsSentence(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    return trimmed.isEmpty() || trimmed.endsWith(u'.') || trimmed.endsWith(u'!')
+        || trimmed.endsWith(u'?');
+}
+
+bool isAllUpper(const QString &text)
+{
+    for (QChar c : text)
+        if (c.isLower())
+            return false;
+    return true;
+}
+
+} // namespace
+
+WordCompletion::WordCompletion(std::unique_ptr<WordModel> model) : m_model(std::move(model)) { }
+
+void WordCompletion::learn(const QString &line)
+{
+    // A paste is not conversation; learning a megabyte of it would only fill memory.
+    if (line.size() > LongestLine)
+        return;
+    m_model->learn(line);
+    bool sentenceStart = true;
+    qsizetype start = -1;
+    for (qsizetype i = 0; i <= line.size(); ++i) {
+        const QChar c = i < line.size() ? line.at(i) : QChar(u' ');
+        if (Words::isWordCharacter(c)) {
+            if (start < 0)
+                start = i;
+            continue;
+        }
+        if (start >= 0) {
+            const QString word = line.mid(start, i - start);
+            if (!sentenceStart && word.at(0).isUpper())
+                m_capitalised.insert(word.toLower(), word);
+            sentenceStart = false;
+            start = -1;
+        }
+        if (c == u'.' || c == u'!' || c == u'?')
+            sentenceStart = true;
+    }
+}
+
+QString WordCompletion::writtenForm(const QString &word) const
+{
+    if (word == u"i" || word.startsWith(u"i'"))
+        return u'I' + word.mid(1);
+    return m_capitalised.value(word, word);
+}
+
+QString WordCompletion::suggestion(const QString &line) const
+{
+    if (line.isEmpty() || line.size() > LongestLine)
+        return {};
+    const QString typed = Words::trailingWord(line);
+    const QString before = line.left(line.size() - typed.size());
+    if (typed.isEmpty()) {
+        // A next word only after a space that follows something said.
+        if (!line.back().isSpace() || line.trimmed().isEmpty())
+            return {};
+        QString word = writtenForm(m_model->mostLikelyWord(before, {}));
+        if (!word.isEmpty() && endsSentence(before))
+            word[0] = word[0].toUpper();
+        return word;
+    }
+    const QString word = m_model->mostLikelyWord(before, typed.toLower());
+    if (word.isEmpty())
+        return {};
+    const QString form = writtenForm(word);
+    const QString rest = form.mid(typed.size());
+    if (form != word)
+        return rest;
+    return typed.size() > 1 && isAllUpper(typed) ? rest.toUpper() : rest;
+}

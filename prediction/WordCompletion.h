@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "WordModel.h"
+
+#include <QHash>
+
+#include <memory>
+
+// The rules of the strip's completion over a word model: what is offered for the line typed so
+// far (the cursor at its end), and in which case.
+class WordCompletion
+{
+public:
+    // Past this, a line is a paste, not typing: working out a guess would only cost time.
+    static constexpr qsizetype LongestLine = 4000;
+
+    explicit WordCompletion(std::unique_ptr<WordModel> model);
+
+    // A line said in this run, or a phrase of the board.
+    void learn(const QString &line);
+
+    // The rest of the word being typed at the end of line, or after a space the next word;
+    // empty when there is nothing to offer. The letters typed keep their case and the rest
+    // follows it, except for words that are written with capitals ("I", names).
+    QString suggestion(const QString &line) const;
+
+private:
+    QString writtenForm(const QString &word) const;
+
+    std::unique_ptr<WordModel> m_model;
+    // Words seen with capitals inside a sentence, by their lower-case form.
+    QHash<QString, QString> m_capitalised;
+};

@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The benchmark's typist over its conversation, as a guard: a change to the model or the rules
+// that costs the user keystrokes fails here, not only in a table nobody reads.
+#include "FrequencyModel.h"
+#include "SimulatedTypist.h"
+#include "WordCompletion.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+TEST(KeystrokeSavingsTest, AConversationTakesAThirdFewerKeys)
+{
+    QFile file(QStringLiteral(VOCALO_SOURCE_DIR "/bench/prediction/conversation.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 220);
+
+    WordCompletion completion(std::make_unique<FrequencyModel>(
+        WordFrequencies::fromPresageDatabase(WordFrequencies::defaultPresageDatabase())));
+    for (const QString &line : lines.mid(0, 20))
+        completion.learn(line);
+    const TypingResult result = typeLines(completion, lines.mid(20));
+
+    EXPECT_GE(result.savings(), 0.34);
+    EXPECT_EQ(result.characters, lines.mid(20).join(QString()).size());
+}

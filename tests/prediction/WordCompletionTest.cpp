@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "WordCompletion.h"
+#include "FrequencyModel.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Row
+{
+    const char *what;
+    QStringList said;
+    QString typed;
+    QString offered;
+};
+
+WordFrequencies someEnglish()
+{
+    return WordFrequencies({ { "the", 500 }, { "thank", 40 }, { "that", 300 }, { "tea", 20 },
+        { "i'm", 30 }, { "in", 200 }, { "is", 250 }, { "it", 260 }, { "water", 10 } });
+}
+
+void PrintTo(const Row &row, std::ostream *out)
+{
+    *out << row.what;
+}
+
+class WordCompletionTest : public testing::TestWithParam<Row>
+{ };
+
+TEST_P(WordCompletionTest, OffersTheRestOfTheLikeliestWord)
+{
+    const Row &row = GetParam();
+    WordCompletion completion(std::make_unique<FrequencyModel>(someEnglish()));
+    for (const QString &line : row.said)
+        completion.learn(line);
+    EXPECT_EQ(completion.suggestion(row.typed), row.offered);
+}
+
+const QString longLine = QString(WordCompletion::LongestLine, u'x') + QStringLiteral(" tha");
+
+INSTANTIATE_TEST_SUITE_P(Rules, WordCompletionTest,
+    testing::Values(Row { "from the general list, lower case", {}, "tha", "t" },
+        Row { "the rest follows a capital", { "Thank you." }, "Tha", "nk" },
+        Row { "and capitals throughout", { "Thank you." }, "THA", "NK" },
+        Row { "said words win over general ones", { "Thank you." }, "I said tha", "nk" },
+        Row { "I keeps its capital", { "Yes I can." }, "Yes ", "I" },
+        Row { "so do its contractions", { "Yes I'm here." }, "Yes ", "I'm" },
+        Row { "a name keeps its capitals", { "She lives in Manchester." }, "I live in ",
+            "Manchester" },
+        Row { "whatever the letters typed", { "She lives in Manchester." }, "in man", "chester" },
+        Row { "a sentence starts with a capital", { "good morning to you" }, "Hi. ", "Good" },
+        Row {
+            "the next word follows what followed before", { "a cup of tea" }, "a cup of ", "tea" },
+        Row { "two words of context beat one",
+            { "a cup of tea", "a lot of water", "a lot of water" }, "a cup of ", "tea" },
+        Row {
+            "frequent first", { "I want tea.", "I want tea.", "I want toast." }, "I want t", "ea" },
+        Row { "then recent", { "I want tea.", "I want toast." }, "I want t", "oast" },
+        Row { "nothing at an empty line", { "Thank you." }, "", "" },
+        Row { "nothing right after punctuation", { "Thank you." }, "Thank,", "" },
+        Row { "no next word never seen after this one", {}, "the ", "" },
+        Row { "nothing for a word nobody knows", {}, "qx", "" },
+        Row { "nothing in a pasted megabyte", { "Thank you." }, longLine, "" }),
+    [](const testing::TestParamInfo<Row> &info) {
+        QString name = QString::fromUtf8(info.param.what);
+        for (QChar &c : name)
+            if (!c.isLetterOrNumber())
+                c = u'_';
+        return name.toStdString();
+    });
+
+TEST(WordFrequenciesTest, ReadsPresagesEnglishCountsWithoutWritingAFile)
+{
+    const WordFrequencies english
+        = WordFrequencies::fromPresageDatabase(WordFrequencies::defaultPresageDatabase());
+    ASSERT_GT(english.size(), 5000) << "libpresage-data is not installed";
+    EXPECT_GT(english.probability("the"), english.probability("morning"));
+    EXPECT_GT(english.probability("morning"), 0);
+    // Presage's tokenizer leaves the "t" of "don't" as a word; it must not be offered.
+    EXPECT_EQ(english.probability("t"), 0);
+
+    QTemporaryDir dir;
+    const QString missing = dir.filePath("database_en.db");
+    EXPECT_EQ(WordFrequencies::fromPresageDatabase(missing).size(), 0);
+    EXPECT_FALSE(QFile::exists(missing));
+}
+
+} // namespace
