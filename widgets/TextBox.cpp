@@ -81,52 +81,41 @@ TextBox::~TextBox() = default;
 
 void TextBox::setText(const QString &text)
 {
-    const State before = state();
-    m_line.setText(text);
-    finish(before, false);
+    endComposition(false);
+    edit(By::Program, [&](EditedLine &line) { line.setText(text); });
 }
 
 void TextBox::setCursorPosition(int position)
 {
-    const State before = state();
-    m_line.moveCursor(position, false);
-    finish(before, false);
+    edit(By::Program, [&](EditedLine &line) { line.moveCursor(position, false); });
 }
 
 void TextBox::setSelection(int start, int length)
 {
-    const State before = state();
-    m_line.moveCursor(start, false);
-    m_line.moveCursor(start + length, true);
-    finish(before, false);
+    edit(By::Program, [&](EditedLine &line) {
+        line.moveCursor(start, false);
+        line.moveCursor(start + length, true);
+    });
 }
 
 void TextBox::replace(int position, int length, const QString &text)
 {
-    const State before = state();
-    m_line.replace(position, length, text);
-    finish(before, true);
+    edit(By::User, [&](EditedLine &line) { line.replace(position, length, text); });
 }
 
 void TextBox::selectAll()
 {
-    const State before = state();
-    m_line.selectAll();
-    finish(before, false);
+    edit(By::Program, [](EditedLine &line) { line.selectAll(); });
 }
 
 void TextBox::undo()
 {
-    const State before = state();
-    m_line.undo();
-    finish(before, true);
+    edit(By::User, [](EditedLine &line) { line.undo(); });
 }
 
 void TextBox::redo()
 {
-    const State before = state();
-    m_line.redo();
-    finish(before, true);
+    edit(By::User, [](EditedLine &line) { line.redo(); });
 }
 
 void TextBox::cut()
@@ -134,9 +123,7 @@ void TextBox::cut()
     if (!m_line.hasSelection())
         return;
     copy();
-    const State before = state();
-    m_line.removeSelection();
-    finish(before, true);
+    edit(By::User, [](EditedLine &line) { line.removeSelection(); });
 }
 
 void TextBox::copy() const
@@ -147,13 +134,18 @@ void TextBox::copy() const
 
 void TextBox::paste()
 {
-    const State before = state();
-    m_line.insert(QGuiApplication::clipboard()->text());
-    finish(before, true);
+    pasteFrom(QClipboard::Clipboard);
 }
 
-void TextBox::finish(const State &before, bool byUser)
+void TextBox::pasteFrom(QClipboard::Mode mode)
 {
+    const QString pasted = QGuiApplication::clipboard()->text(mode);
+    edit(By::User, [&](EditedLine &line) { line.insert(pasted); });
+}
+
+void TextBox::settle(const Snapshot &before, By by)
+{
+    const EditedLine::Change change = m_line.takeChange();
     const bool textChanged = m_line.revision() != before.revision;
     const bool cursorMoved = m_line.cursor() != before.cursor;
     const auto selection = [](int cursor, int anchor) -> std::pair<int, int> {
@@ -171,9 +163,9 @@ void TextBox::finish(const State &before, bool byUser)
             QGuiApplication::inputMethod()->update(Qt::ImQueryInput);
     }
     if (QAccessible::isActive())
-        tellAssistiveTools(textChanged, cursorMoved, selectionChanged);
+        tellAssistiveTools(textChanged ? &change : nullptr, cursorMoved, selectionChanged);
     if (textChanged) {
-        if (byUser)
+        if (by == By::User)
             emit textEdited(m_line.text());
         emit this->textChanged(m_line.text());
     }
@@ -181,25 +173,60 @@ void TextBox::finish(const State &before, bool byUser)
         emit cursorPositionChanged(before.cursor, m_line.cursor());
     if (selectionChanged) {
         emit this->selectionChanged();
-        if (byUser)
+        if (by == By::User)
             offerSelection();
     }
 }
 
-void TextBox::tellAssistiveTools(bool textChanged, bool cursorMoved, bool selectionChanged)
+// The events Qt's line edit sends, which its AT-SPI bridge turns into text-changed insert and
+// delete signals with their offset and text: a whole-value change reaches no screen reader
+// from an object without a value. Offsets count UTF-16 units, as the Text interface does.
+void TextBox::tellAssistiveTools(
+    const EditedLine::Change *change, bool cursorMoved, bool selectionChanged)
 {
-    if (textChanged) {
-        QAccessibleValueChangeEvent event(this, m_line.text());
+    const int cursor = m_line.cursor();
+    if (change && change->removed.isEmpty() && !change->inserted.isEmpty()) {
+        QAccessibleTextInsertEvent event(this, change->position, change->inserted);
+        event.setCursorPosition(cursor);
         QAccessible::updateAccessibility(&event);
-    }
-    if (cursorMoved) {
-        QAccessibleTextCursorEvent event(this, m_line.cursor());
+    } else if (change && change->inserted.isEmpty() && !change->removed.isEmpty()) {
+        QAccessibleTextRemoveEvent event(this, change->position, change->removed);
+        event.setCursorPosition(cursor);
+        QAccessible::updateAccessibility(&event);
+    } else if (change && change->removed != change->inserted) {
+        QAccessibleTextUpdateEvent event(this, change->position, change->removed, change->inserted);
+        event.setCursorPosition(cursor);
         QAccessible::updateAccessibility(&event);
     }
     if (selectionChanged) {
         QAccessibleTextSelectionEvent event(this, m_line.selectionStart(), m_line.selectionEnd());
+        event.setCursorPosition(cursor);
         QAccessible::updateAccessibility(&event);
     }
+    // With a selection, its event carries the cursor.
+    if (cursorMoved && !m_line.hasSelection()) {
+        QAccessibleTextCursorEvent event(this, cursor);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void TextBox::endComposition(bool commit)
+{
+    if (m_preedit.isEmpty())
+        return;
+    if (commit)
+        QGuiApplication::inputMethod()->commit();
+    else
+        QGuiApplication::inputMethod()->reset();
+    // An input method that commits sends its text back at once; what is still unfinished has
+    // no input method behind it any more.
+    if (m_preedit.isEmpty())
+        return;
+    m_preedit.clear();
+    m_preeditAttributes.clear();
+    m_preeditCursor = 0;
+    scrollToCursor();
+    update();
 }
 
 // The X11 habit: what is selected can be pasted elsewhere with the middle button.
@@ -343,6 +370,18 @@ int TextBox::positionAt(QPointF point) const
     return shown.textPosition(local);
 }
 
+int TextBox::preeditOffsetAt(QPointF point) const
+{
+    TextPiece shown;
+    layOut(shown, m_firstShown, -1);
+    if (m_preedit.isEmpty() || !shown.holds(m_line.cursor()))
+        return -1;
+    const QTextLine line = shown.layout.lineAt(0);
+    const int local = line.xToCursor(point.x() - lineRect().left() + line.cursorToX(0));
+    const int offset = local - shown.local(m_line.cursor());
+    return offset >= 0 && offset <= m_preedit.size() ? offset : -1;
+}
+
 QRect TextBox::characterRect(int position) const
 {
     TextPiece shown;
@@ -433,11 +472,8 @@ void TextBox::focusOutEvent(QFocusEvent *event)
 {
     const Qt::FocusReason reason = event->reason();
     if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason
-        && m_line.hasSelection()) {
-        const State before = state();
-        m_line.moveCursor(m_line.cursor(), false);
-        finish(before, false);
-    }
+        && m_line.hasSelection())
+        setCursorPosition(m_line.cursor());
     m_blink.stop();
     m_cursorOn = false;
     update();

@@ -4,6 +4,7 @@
 #include "EditedLine.h"
 
 #include <QBasicTimer>
+#include <QClipboard>
 #include <QInputMethodEvent>
 #include <QWidget>
 
@@ -41,6 +42,8 @@ public:
     // The position nearest to a point of the box, and where a character is drawn (an empty
     // rectangle when it is scrolled out of sight).
     int positionAt(QPointF point) const;
+    // Where a point of the box falls in the input method's unfinished text; -1 outside it.
+    int preeditOffsetAt(QPointF point) const;
     QRect characterRect(int position) const;
 
     QSize sizeHint() const override;
@@ -84,19 +87,40 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    struct State
+    // Who made a change: the user's changes signal textEdited() and offer a selection to the
+    // middle button; the program's do not.
+    enum class By { Program, User };
+    struct Snapshot
     {
         quint64 revision;
         int cursor;
         int anchor;
     };
 
-    State state() const { return { m_line.revision(), m_line.cursor(), m_line.anchor() }; }
-    // Scrolls, redraws and signals whatever changed since `before`.
-    void finish(const State &before, bool byUser);
-    void tellAssistiveTools(bool textChanged, bool cursorMoved, bool selectionChanged);
+    // The one way the line changes: `change` acts on the editing model, then the box scrolls,
+    // redraws, signals and tells assistive technology whatever changed. Anything that must
+    // follow every edit (the input method's view, a suggestion shown in the box) belongs in
+    // settle().
+    template <typename Change>
+    void edit(By by, Change &&change)
+    {
+        const Snapshot before { m_line.revision(), m_line.cursor(), m_line.anchor() };
+        change(m_line);
+        settle(before, by);
+    }
+    void settle(const Snapshot &before, By by);
+    void tellAssistiveTools(
+        const EditedLine::Change *change, bool cursorMoved, bool selectionChanged);
     // Whether the key is one of the editing keys; with `apply`, also carries it out.
     bool editingKey(QKeyEvent *event, bool apply);
+    void pasteFrom(QClipboard::Mode mode);
+    // A click while the input method composes goes to the input method, as in Qt's line edit:
+    // inside the unfinished text it is the input method's to handle; elsewhere the text is
+    // committed first. Returns whether the click was the input method's.
+    bool clickForInputMethod(QMouseEvent *event);
+    // Ends a composition: the input method is asked to commit it (or to forget it), and what it
+    // leaves unfinished is dropped.
+    void endComposition(bool commit);
 
     void initStyleOption(QStyleOptionFrame *option) const;
     QRect lineRect() const;

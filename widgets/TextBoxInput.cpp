@@ -35,96 +35,81 @@ bool isTypedText(const QKeyEvent *event)
 
 bool TextBox::editingKey(QKeyEvent *event, bool apply)
 {
+    // The clipboard's keys act on the box itself; every other key is a step of the line.
+    struct Command
+    {
+        QKeySequence::StandardKey key;
+        void (*run)(TextBox &box);
+    };
+    static const Command commands[] = {
+        { QKeySequence::Copy, [](TextBox &box) { box.copy(); } },
+        { QKeySequence::Cut, [](TextBox &box) { box.cut(); } },
+        { QKeySequence::Paste, [](TextBox &box) { box.paste(); } },
+    };
     struct Binding
     {
         QKeySequence::StandardKey key;
-        void (*run)(TextBox &box, EditedLine &line);
+        void (*step)(EditedLine &line);
     };
     static const Binding bindings[] = {
-        { QKeySequence::Undo, [](TextBox &, EditedLine &l) { l.undo(); } },
-        { QKeySequence::Redo, [](TextBox &, EditedLine &l) { l.redo(); } },
-        { QKeySequence::SelectAll, [](TextBox &, EditedLine &l) { l.selectAll(); } },
-        { QKeySequence::Copy, [](TextBox &box, EditedLine &) { box.copy(); } },
-        { QKeySequence::Cut,
-            [](TextBox &box, EditedLine &l) {
-                box.copy();
-                l.removeSelection();
-            } },
-        { QKeySequence::Paste,
-            [](TextBox &, EditedLine &l) { l.insert(QGuiApplication::clipboard()->text()); } },
-        { QKeySequence::MoveToStartOfLine,
-            [](TextBox &, EditedLine &l) { l.moveCursor(0, false); } },
-        { QKeySequence::MoveToStartOfBlock,
-            [](TextBox &, EditedLine &l) { l.moveCursor(0, false); } },
-        { QKeySequence::SelectStartOfLine,
-            [](TextBox &, EditedLine &l) { l.moveCursor(0, true); } },
-        { QKeySequence::SelectStartOfBlock,
-            [](TextBox &, EditedLine &l) { l.moveCursor(0, true); } },
-        { QKeySequence::MoveToEndOfLine,
-            [](TextBox &, EditedLine &l) { l.moveCursor(l.size(), false); } },
-        { QKeySequence::MoveToEndOfBlock,
-            [](TextBox &, EditedLine &l) { l.moveCursor(l.size(), false); } },
-        { QKeySequence::SelectEndOfLine,
-            [](TextBox &, EditedLine &l) { l.moveCursor(l.size(), true); } },
-        { QKeySequence::SelectEndOfBlock,
-            [](TextBox &, EditedLine &l) { l.moveCursor(l.size(), true); } },
-        { QKeySequence::MoveToNextChar,
-            [](TextBox &, EditedLine &l) { l.moveByLetter(true, false); } },
-        { QKeySequence::SelectNextChar,
-            [](TextBox &, EditedLine &l) { l.moveByLetter(true, true); } },
-        { QKeySequence::MoveToPreviousChar,
-            [](TextBox &, EditedLine &l) { l.moveByLetter(false, false); } },
-        { QKeySequence::SelectPreviousChar,
-            [](TextBox &, EditedLine &l) { l.moveByLetter(false, true); } },
-        { QKeySequence::MoveToNextWord,
-            [](TextBox &, EditedLine &l) { l.moveByWord(true, false); } },
-        { QKeySequence::SelectNextWord,
-            [](TextBox &, EditedLine &l) { l.moveByWord(true, true); } },
-        { QKeySequence::MoveToPreviousWord,
-            [](TextBox &, EditedLine &l) { l.moveByWord(false, false); } },
-        { QKeySequence::SelectPreviousWord,
-            [](TextBox &, EditedLine &l) { l.moveByWord(false, true); } },
-        { QKeySequence::Delete, [](TextBox &, EditedLine &l) { l.deleteForward(); } },
-        { QKeySequence::DeleteEndOfWord, [](TextBox &, EditedLine &l) { l.deleteWordForward(); } },
-        { QKeySequence::DeleteStartOfWord, [](TextBox &, EditedLine &l) { l.deleteWordBack(); } },
+        { QKeySequence::Undo, [](EditedLine &l) { l.undo(); } },
+        { QKeySequence::Redo, [](EditedLine &l) { l.redo(); } },
+        { QKeySequence::SelectAll, [](EditedLine &l) { l.selectAll(); } },
+        { QKeySequence::MoveToStartOfLine, [](EditedLine &l) { l.moveCursor(0, false); } },
+        { QKeySequence::MoveToStartOfBlock, [](EditedLine &l) { l.moveCursor(0, false); } },
+        { QKeySequence::SelectStartOfLine, [](EditedLine &l) { l.moveCursor(0, true); } },
+        { QKeySequence::SelectStartOfBlock, [](EditedLine &l) { l.moveCursor(0, true); } },
+        { QKeySequence::MoveToEndOfLine, [](EditedLine &l) { l.moveCursor(l.size(), false); } },
+        { QKeySequence::MoveToEndOfBlock, [](EditedLine &l) { l.moveCursor(l.size(), false); } },
+        { QKeySequence::SelectEndOfLine, [](EditedLine &l) { l.moveCursor(l.size(), true); } },
+        { QKeySequence::SelectEndOfBlock, [](EditedLine &l) { l.moveCursor(l.size(), true); } },
+        { QKeySequence::MoveToNextChar, [](EditedLine &l) { l.moveByLetter(true, false); } },
+        { QKeySequence::SelectNextChar, [](EditedLine &l) { l.moveByLetter(true, true); } },
+        { QKeySequence::MoveToPreviousChar, [](EditedLine &l) { l.moveByLetter(false, false); } },
+        { QKeySequence::SelectPreviousChar, [](EditedLine &l) { l.moveByLetter(false, true); } },
+        { QKeySequence::MoveToNextWord, [](EditedLine &l) { l.moveByWord(true, false); } },
+        { QKeySequence::SelectNextWord, [](EditedLine &l) { l.moveByWord(true, true); } },
+        { QKeySequence::MoveToPreviousWord, [](EditedLine &l) { l.moveByWord(false, false); } },
+        { QKeySequence::SelectPreviousWord, [](EditedLine &l) { l.moveByWord(false, true); } },
+        { QKeySequence::Delete, [](EditedLine &l) { l.deleteForward(); } },
+        { QKeySequence::DeleteEndOfWord, [](EditedLine &l) { l.deleteWordForward(); } },
+        { QKeySequence::DeleteStartOfWord, [](EditedLine &l) { l.deleteWordBack(); } },
         { QKeySequence::DeleteEndOfLine,
-            [](TextBox &, EditedLine &l) {
+            [](EditedLine &l) {
                 l.moveCursor(l.size(), true);
                 l.removeSelection();
             } },
         { QKeySequence::DeleteCompleteLine,
-            [](TextBox &, EditedLine &l) {
+            [](EditedLine &l) {
                 l.selectAll();
                 l.removeSelection();
             } },
-        { QKeySequence::Backspace, [](TextBox &, EditedLine &l) { l.backspace(); } },
+        { QKeySequence::Backspace, [](EditedLine &l) { l.backspace(); } },
     };
-    for (const Binding &binding : bindings) {
-        if (!event->matches(binding.key))
-            continue;
-        if (apply) {
-            const State before = state();
-            binding.run(*this, m_line);
-            finish(before, true);
+    for (const Command &command : commands) {
+        if (event->matches(command.key)) {
+            if (apply)
+                command.run(*this);
+            return true;
         }
-        return true;
+    }
+    for (const Binding &binding : bindings) {
+        if (event->matches(binding.key)) {
+            if (apply)
+                edit(By::User, binding.step);
+            return true;
+        }
     }
     // Shift+Backspace is still Backspace.
     if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {
-        if (apply) {
-            const State before = state();
-            m_line.backspace();
-            finish(before, true);
-        }
+        if (apply)
+            edit(By::User, [](EditedLine &l) { l.backspace(); });
         return true;
     }
     if (!isTypedText(event))
         return false;
-    if (apply) {
-        const State before = state();
-        m_line.type(event->text());
-        finish(before, true);
-    }
+    if (apply)
+        edit(By::User, [&](EditedLine &l) { l.type(event->text()); });
     return true;
 }
 
@@ -157,30 +142,30 @@ void TextBox::keyPressEvent(QKeyEvent *event)
 
 void TextBox::inputMethodEvent(QInputMethodEvent *event)
 {
-    const State before = state();
-    // Selections come as positions in the surrounding text the input method was given.
-    const int surrounding = surroundingStart();
-    if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
-        if (m_line.hasSelection() && event->replacementLength() == 0)
-            m_line.insert(event->commitString());
-        else
-            m_line.replace(m_line.cursor() + event->replacementStart(), event->replacementLength(),
-                event->commitString());
-    }
     const bool wasComposing = !m_preedit.isEmpty();
-    m_preedit = event->preeditString();
-    m_preeditAttributes = event->attributes();
-    m_preeditCursor = int(m_preedit.size());
-    for (const QInputMethodEvent::Attribute &attribute : m_preeditAttributes) {
-        if (attribute.type == QInputMethodEvent::Cursor)
-            m_preeditCursor = std::clamp(attribute.start, 0, int(m_preedit.size()));
-        if (attribute.type == QInputMethodEvent::Selection && m_preedit.isEmpty()) {
-            const int start = surrounding + attribute.start;
-            m_line.moveCursor(start, false);
-            m_line.moveCursor(start + attribute.length, true);
+    edit(By::User, [&](EditedLine &line) {
+        // Selections come as positions in the surrounding text the input method was given.
+        const int surrounding = surroundingStart();
+        if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
+            if (line.hasSelection() && event->replacementLength() == 0)
+                line.insert(event->commitString());
+            else
+                line.replace(line.cursor() + event->replacementStart(), event->replacementLength(),
+                    event->commitString());
         }
-    }
-    finish(before, true);
+        m_preedit = event->preeditString();
+        m_preeditAttributes = event->attributes();
+        m_preeditCursor = int(m_preedit.size());
+        for (const QInputMethodEvent::Attribute &attribute : m_preeditAttributes) {
+            if (attribute.type == QInputMethodEvent::Cursor)
+                m_preeditCursor = std::clamp(attribute.start, 0, int(m_preedit.size()));
+            if (attribute.type == QInputMethodEvent::Selection && m_preedit.isEmpty()) {
+                const int start = surrounding + attribute.start;
+                line.moveCursor(start, false);
+                line.moveCursor(start + attribute.length, true);
+            }
+        }
+    });
     // Unfinished input changes what is shown without changing the text.
     if (wasComposing || !m_preedit.isEmpty()) {
         scrollToCursor();
@@ -228,21 +213,33 @@ int TextBox::surroundingStart() const
     return m_line.previousLetter(std::max(0, m_line.cursor() - SurroundingCharacters) + 1);
 }
 
+bool TextBox::clickForInputMethod(QMouseEvent *event)
+{
+    if (m_preedit.isEmpty())
+        return false;
+    const int inPreedit = preeditOffsetAt(event->position());
+    if (inPreedit < 0) {
+        endComposition(true);
+        return false;
+    }
+    if (event->type() == QEvent::MouseButtonRelease)
+        QGuiApplication::inputMethod()->invokeAction(QInputMethod::Click, inPreedit);
+    return true;
+}
+
 void TextBox::mousePressEvent(QMouseEvent *event)
 {
-    const State before = state();
+    if (clickForInputMethod(event))
+        return event->accept();
     const int position = positionAt(event->position());
     if (event->button() == Qt::LeftButton) {
-        m_line.moveCursor(position, event->modifiers() & Qt::ShiftModifier);
         m_selectingWithMouse = true;
-        finish(before, true);
-    } else if (event->button() == Qt::MiddleButton) {
-        QClipboard *clipboard = QGuiApplication::clipboard();
-        if (!clipboard->supportsSelection())
-            return QWidget::mousePressEvent(event);
-        m_line.moveCursor(position, false);
-        m_line.insert(clipboard->text(QClipboard::Selection));
-        finish(before, true);
+        const bool select = event->modifiers() & Qt::ShiftModifier;
+        edit(By::User, [&](EditedLine &line) { line.moveCursor(position, select); });
+    } else if (event->button() == Qt::MiddleButton
+        && QGuiApplication::clipboard()->supportsSelection()) {
+        setCursorPosition(position);
+        pasteFrom(QClipboard::Selection);
     } else {
         return QWidget::mousePressEvent(event);
     }
@@ -253,13 +250,14 @@ void TextBox::mouseMoveEvent(QMouseEvent *event)
 {
     if (!m_selectingWithMouse || !(event->buttons() & Qt::LeftButton))
         return QWidget::mouseMoveEvent(event);
-    const State before = state();
-    m_line.moveCursor(positionAt(event->position()), true);
-    finish(before, false);
+    const int position = positionAt(event->position());
+    edit(By::Program, [&](EditedLine &line) { line.moveCursor(position, true); });
 }
 
 void TextBox::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (clickForInputMethod(event))
+        return event->accept();
     if (event->button() == Qt::LeftButton && m_selectingWithMouse) {
         m_selectingWithMouse = false;
         offerSelection();
@@ -271,9 +269,8 @@ void TextBox::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return QWidget::mouseDoubleClickEvent(event);
-    const State before = state();
-    m_line.selectWordAt(positionAt(event->position()));
-    finish(before, true);
+    const int position = positionAt(event->position());
+    edit(By::User, [&](EditedLine &line) { line.selectWordAt(position); });
 }
 
 void TextBox::contextMenuEvent(QContextMenuEvent *event)
@@ -296,11 +293,8 @@ void TextBox::contextMenuEvent(QContextMenuEvent *event)
     copyAction->setEnabled(selected);
     add(tr("&Paste"), QKeySequence::Paste, !QGuiApplication::clipboard()->text().isEmpty(),
         &TextBox::paste);
-    QAction *remove = menu.addAction(tr("Delete"), this, [this] {
-        const State before = state();
-        m_line.removeSelection();
-        finish(before, true);
-    });
+    QAction *remove = menu.addAction(tr("Delete"), this,
+        [this] { edit(By::User, [](EditedLine &line) { line.removeSelection(); }); });
     remove->setEnabled(selected && isEnabled());
     menu.addSeparator();
     add(tr("Select All"), QKeySequence::SelectAll, m_line.size() > 0, &TextBox::selectAll);
@@ -319,17 +313,17 @@ void TextBox::dragMoveEvent(QDragMoveEvent *event)
 {
     if (!event->mimeData()->hasText() || !isEnabled())
         return event->ignore();
-    const State before = state();
-    m_line.moveCursor(positionAt(event->position()), false);
-    finish(before, false);
+    setCursorPosition(positionAt(event->position()));
     event->acceptProposedAction();
 }
 
 void TextBox::dropEvent(QDropEvent *event)
 {
-    const State before = state();
-    m_line.moveCursor(positionAt(event->position()), false);
-    m_line.insert(event->mimeData()->text());
-    finish(before, true);
+    const int position = positionAt(event->position());
+    const QString dropped = event->mimeData()->text();
+    edit(By::User, [&](EditedLine &line) {
+        line.moveCursor(position, false);
+        line.insert(dropped);
+    });
     event->acceptProposedAction();
 }

@@ -25,7 +25,7 @@ QString EditedLine::selectedText() const
 
 void EditedLine::setText(const QString &text)
 {
-    m_text = text;
+    m_change = { 0, std::exchange(m_text, text), text };
     ++m_revision;
     m_cursor = m_anchor = size();
     m_undo.clear();
@@ -149,7 +149,7 @@ void EditedLine::undo()
         return;
     Edit step = std::move(m_undo.back());
     m_undo.pop_back();
-    apply(step.position, int(step.inserted.size()), step.removed);
+    apply(step.position, step.inserted, step.removed);
     m_cursor = step.cursorBefore;
     m_anchor = step.anchorBefore;
     m_redo.push_back(std::move(step));
@@ -161,7 +161,7 @@ void EditedLine::redo()
         return;
     Edit step = std::move(m_redo.back());
     m_redo.pop_back();
-    apply(step.position, int(step.removed.size()), step.inserted);
+    apply(step.position, step.removed, step.inserted);
     m_undo.push_back(std::move(step));
 }
 
@@ -254,15 +254,16 @@ void EditedLine::edit(int position, int length, const QString &text, bool typed)
     } else {
         m_undo.push_back(Edit { position, removed, text, m_cursor, m_anchor, typed });
     }
-    apply(position, length, text);
+    apply(position, removed, text);
     trimHistory();
 }
 
-void EditedLine::apply(int position, int length, const QString &text)
+void EditedLine::apply(int position, const QString &removed, const QString &inserted)
 {
-    m_text.replace(position, length, text);
+    m_text.replace(position, removed.size(), inserted);
     ++m_revision;
-    m_cursor = m_anchor = position + int(text.size());
+    m_cursor = m_anchor = position + int(inserted.size());
+    m_change = { position, removed, inserted };
 }
 
 void EditedLine::trimHistory()

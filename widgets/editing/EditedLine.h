@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 // One line of text being edited: the text, the cursor, the selection and the undo history.
@@ -16,6 +17,18 @@ public:
     int size() const { return int(m_text.size()); }
     // Counts every change of the text, so that a viewer can tell whether it must redraw.
     quint64 revision() const { return m_revision; }
+
+    // One change of the text: `removed` taken out at `position` and `inserted` put in its place.
+    struct Change
+    {
+        int position = 0;
+        QString removed;
+        QString inserted;
+    };
+    // The latest change, handed over once: every step changes the text in one place at most, so
+    // a viewer that takes it after each step learns every edit (what assistive technology is
+    // told). It is not kept afterwards, so a megabyte taken out is not held on to.
+    Change takeChange() { return std::exchange(m_change, Change()); }
 
     int cursor() const { return m_cursor; }
     int anchor() const { return m_anchor; }
@@ -76,7 +89,7 @@ private:
     };
 
     void edit(int position, int length, const QString &text, bool typed);
-    void apply(int position, int length, const QString &text);
+    void apply(int position, const QString &removed, const QString &inserted);
     void trimHistory();
     bool isWordCharacter(int position) const;
 
@@ -84,6 +97,7 @@ private:
     int m_cursor = 0;
     int m_anchor = 0;
     quint64 m_revision = 0;
+    Change m_change;
     std::vector<Edit> m_undo;
     std::vector<Edit> m_redo;
     qsizetype m_historyCharacters = 0;
