@@ -16,6 +16,10 @@ class FrequencyModel : public WordModel
 public:
     explicit FrequencyModel(WordFrequencies general);
 
+    // Replaces the general list: a program reads it off its user-interface thread and hands it
+    // over when it is ready.
+    void setGeneral(WordFrequencies general) { m_general = std::move(general); }
+
     void learn(const QString &line) override;
     QString mostLikelyWord(const QString &before, const QString &prefix) const override;
 

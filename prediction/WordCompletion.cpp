@@ -58,7 +58,7 @@ QString WordCompletion::writtenForm(const QString &word) const
     return m_capitalised.value(word, word);
 }
 
-QString WordCompletion::suggestion(const QString &line) const
+WordCompletion::Suggestion WordCompletion::suggestion(const QString &line) const
 {
     if (line.isEmpty() || line.size() > LongestLine)
         return {};
@@ -69,16 +69,22 @@ QString WordCompletion::suggestion(const QString &line) const
         if (!line.back().isSpace() || line.trimmed().isEmpty())
             return {};
         QString word = writtenForm(m_model->mostLikelyWord(before, {}));
-        if (!word.isEmpty() && endsSentence(before))
+        if (word.isEmpty())
+            return {};
+        const QString previous = Words::trailingWord(before.trimmed());
+        if (previous.size() > 1 && isAllUpper(previous))
+            word = word.toUpper();
+        else if (endsSentence(before))
             word[0] = word[0].toUpper();
-        return word;
+        return { 0, word };
     }
     const QString word = m_model->mostLikelyWord(before, typed.toLower());
     if (word.isEmpty())
         return {};
     const QString form = writtenForm(word);
-    const QString rest = form.mid(typed.size());
     if (form != word)
-        return rest;
-    return typed.size() > 1 && isAllUpper(typed) ? rest.toUpper() : rest;
+        return { typed.size(), form };
+    const QString rest = word.mid(typed.size());
+    return { typed.size(),
+        typed + (typed.size() > 1 && isAllUpper(typed) ? rest.toUpper() : rest) };
 }

@@ -15,15 +15,25 @@ public:
     // Past this, a line is a paste, not typing: working out a guess would only cost time.
     static constexpr qsizetype LongestLine = 4000;
 
+    // A word offered for the end of a line: it replaces the letters typed of it, which it
+    // starts with in any case ("man" becomes "Manchester").
+    struct Suggestion
+    {
+        qsizetype typed = 0;
+        QString word;
+        // What is shown after the cursor.
+        QString rest() const { return word.mid(typed); }
+    };
+
     explicit WordCompletion(std::unique_ptr<WordModel> model);
 
     // A line said in this run, or a phrase of the board.
     void learn(const QString &line);
 
-    // The rest of the word being typed at the end of line, or after a space the next word;
-    // empty when there is nothing to offer. The letters typed keep their case and the rest
-    // follows it, except for words that are written with capitals ("I", names).
-    QString suggestion(const QString &line) const;
+    // The word being typed at the end of line, or after a space the next word; an empty word
+    // when there is nothing to offer. The letters typed keep their case and the rest follows
+    // it, except for words that are written with capitals ("I", names), which keep them.
+    Suggestion suggestion(const QString &line) const;
 
 private:
     QString writtenForm(const QString &word) const;

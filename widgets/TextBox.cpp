@@ -155,6 +155,7 @@ void TextBox::settle(const Snapshot &before, By by)
     };
     const bool selectionChanged
         = selection(before.cursor, before.anchor) != selection(m_line.cursor(), m_line.anchor());
+    updateSuggestion(textChanged && by == By::User);
     if (textChanged || cursorMoved || selectionChanged) {
         scrollToCursor();
         restartBlinking();
@@ -431,6 +432,9 @@ void TextBox::paintEvent(QPaintEvent *)
         selections.append(selection);
     }
     shown.layout.draw(&painter, origin, selections, QRectF(rect()));
+    if (shown.holds(m_line.cursor()))
+        drawSuggestion(
+            painter, origin + QPointF(shown.x(m_line.cursor()), shown.layout.lineAt(0).ascent()));
     if (m_cursorOn && hasFocus() && isEnabled() && shown.holds(m_line.cursor())) {
         const int width = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
         shown.layout.drawCursor(

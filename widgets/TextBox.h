@@ -3,11 +3,14 @@
 
 #include "EditedLine.h"
 
+class CompletionSource;
+
 #include <QBasicTimer>
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QWidget>
 
+class QPainter;
 class QStyleOptionFrame;
 class TextPiece;
 
@@ -45,6 +48,12 @@ public:
     // Where a point of the box falls in the input method's unfinished text; -1 outside it.
     int preeditOffsetAt(QPointF point) const;
     QRect characterRect(int position) const;
+
+    // Offers completions of the word typed at the end of the line from source (none when null).
+    // The box does not own the source.
+    void setCompletionSource(const CompletionSource *source);
+    // The rest of the word offered after the cursor; not part of the text.
+    QString suggestion() const { return m_suggestion; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -122,6 +131,11 @@ private:
     // leaves unfinished is dropped.
     void endComposition(bool commit);
 
+    void updateSuggestion(bool edited);
+    // Tab takes the suggestion and a space, Right at the end of the line the suggestion alone.
+    bool takeSuggestion(bool withSpace);
+    void drawSuggestion(QPainter &painter, QPointF baseline) const;
+
     void initStyleOption(QStyleOptionFrame *option) const;
     QRect lineRect() const;
     // Lays out the text from `start` on, as much as the box could ever show from there, or the
@@ -142,4 +156,10 @@ private:
     QBasicTimer m_blink;
     bool m_cursorOn = false;
     bool m_selectingWithMouse = false;
+    const CompletionSource *m_completion = nullptr;
+    // What is drawn after the cursor, and the whole word that replaces the last
+    // m_completedLength characters when it is taken.
+    QString m_suggestion;
+    QString m_completedWord;
+    int m_completedLength = 0;
 };

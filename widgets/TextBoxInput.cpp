@@ -115,6 +115,12 @@ bool TextBox::editingKey(QKeyEvent *event, bool apply)
 
 bool TextBox::event(QEvent *event)
 {
+    // Tab takes an offered word before it can move the focus on.
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier && takeSuggestion(true))
+            return true;
+    }
     // The box's own keys win over any shortcut of the window.
     if (event->type() == QEvent::ShortcutOverride) {
         auto *key = static_cast<QKeyEvent *>(event);
@@ -131,6 +137,11 @@ void TextBox::keyPressEvent(QKeyEvent *event)
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         emit returnPressed();
         event->ignore();
+        return;
+    }
+    if (event->key() == Qt::Key_Right && event->modifiers() == Qt::NoModifier
+        && takeSuggestion(false)) {
+        event->accept();
         return;
     }
     if (!editingKey(event, true)) {

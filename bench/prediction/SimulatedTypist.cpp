@@ -14,12 +14,12 @@ void typeLine(WordCompletion &completion, const QString &line, TypingResult &res
     while (typed.size() < line.size()) {
         QElapsedTimer timer;
         timer.start();
-        const QString suggestion = completion.suggestion(typed);
+        const WordCompletion::Suggestion suggestion = completion.suggestion(typed);
         result.suggestionNanoseconds.append(timer.nsecsElapsed());
 
-        const QString taken = typed + suggestion;
+        const QString taken = typed.left(typed.size() - suggestion.typed) + suggestion.word;
         const qsizetype end = taken.size();
-        const bool wholeWord = !suggestion.isEmpty() && line.startsWith(taken)
+        const bool wholeWord = !suggestion.word.isEmpty() && line.startsWith(taken)
             && (end == line.size() || !Words::isWordCharacter(line.at(end)));
         if (wholeWord)
             typed = end < line.size() && line.at(end) == u' ' ? taken + u' ' : taken;

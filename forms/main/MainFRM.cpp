@@ -7,9 +7,11 @@
 #include "MenuForm.h"
 #include "PressLabel.h"
 #include "QW.h"
+#include "QuickPhrases.h"
 #include "ShapeControl.h"
 #include "TextBox.h"
 #include "WindowTools.h"
+#include "WordSuggestions.h"
 
 #include <QCheckBox>
 #include <QCursor>
@@ -127,8 +129,12 @@ void returnFreedMemory()
 } // namespace
 
 MainFRM::MainFRM(std::unique_ptr<SpeechEngine> ds, QWidget *parent)
-    : Form(parent, Qt::FramelessWindowHint), m_ds(std::move(ds))
+    : Form(parent, Qt::FramelessWindowHint)
+    , m_ds(std::move(ds))
+    , m_suggestions(std::make_unique<WordSuggestions>())
 {
+    for (const QuickPhrase &phrase : QuickPhrases)
+        m_suggestions->learn(QString::fromUtf8(phrase.spoken));
     setWindowTitle(QStringLiteral("Vocalo 1.0"));
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -153,7 +159,11 @@ MainFRM::MainFRM(std::unique_ptr<SpeechEngine> ds, QWidget *parent)
     m_checker->start();
 }
 
-MainFRM::~MainFRM() = default;
+MainFRM::~MainFRM()
+{
+    // The box outlives this window's members: it must not ask a source that is gone.
+    m_data->setCompletionSource(nullptr);
+}
 
 void MainFRM::createPanel()
 {
@@ -224,6 +234,7 @@ void MainFRM::createStrip()
     m_data->setFont(ocrFont(9));
     m_data->setGeometry(TwipWindow::toPixelRect(120, 0, 5295, 285));
     m_data->installEventFilter(this);
+    m_data->setCompletionSource(m_suggestions.get());
 
     m_menuLabel = new PressLabel(this);
     m_menuLabel->setObjectName(QStringLiteral("MenuLBL"));
@@ -357,6 +368,7 @@ void MainFRM::SpeakEnteredText()
     const qsizetype length = m_data->text().size();
     m_ds->Speak(m_data->text());
     m_recall.remember(m_data->text());
+    m_suggestions->learn(m_data->text());
     if (m_delEnterd->checkState() == Qt::Checked) {
         m_data->setText(QString());
         if (length >= LargeText)

@@ -19,6 +19,7 @@ class QRadioButton;
 class QScrollBar;
 class QTimer;
 class ShapeControl;
+class WordSuggestions;
 
 // The strip the user types into: a borderless one-line window whose Enter speaks the line
 // through its own speech control. Below the strip lies the options panel (speed, pitch, the
@@ -71,6 +72,8 @@ private:
     // The phrase board the timer keeps in step, reached again once it has been unloaded.
     QPointer<QW> m_quick;
     LineRecall m_recall;
+    // What the strip offers to complete: learns each line spoken and the board's phrases.
+    std::unique_ptr<WordSuggestions> m_suggestions;
 
     QTimer *m_checker = nullptr;
     QScrollBar *m_speed = nullptr;

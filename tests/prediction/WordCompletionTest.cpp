@@ -37,29 +37,35 @@ TEST_P(WordCompletionTest, OffersTheRestOfTheLikeliestWord)
     WordCompletion completion(std::make_unique<FrequencyModel>(someEnglish()));
     for (const QString &line : row.said)
         completion.learn(line);
-    EXPECT_EQ(completion.suggestion(row.typed), row.offered);
+    const WordCompletion::Suggestion suggestion = completion.suggestion(row.typed);
+    EXPECT_EQ(suggestion.word, row.offered);
+    if (!row.offered.isEmpty())
+        EXPECT_EQ(suggestion.word.left(suggestion.typed).toLower(),
+            row.typed.right(suggestion.typed).toLower());
 }
 
 const QString longLine = QString(WordCompletion::LongestLine, u'x') + QStringLiteral(" tha");
 
 INSTANTIATE_TEST_SUITE_P(Rules, WordCompletionTest,
-    testing::Values(Row { "from the general list, lower case", {}, "tha", "t" },
-        Row { "the rest follows a capital", { "Thank you." }, "Tha", "nk" },
-        Row { "and capitals throughout", { "Thank you." }, "THA", "NK" },
-        Row { "said words win over general ones", { "Thank you." }, "I said tha", "nk" },
+    testing::Values(Row { "from the general list, in the case typed", {}, "Tha", "That" },
+        Row { "the rest follows a capital", { "Thank you." }, "Tha", "Thank" },
+        Row { "and capitals throughout", { "Thank you." }, "THA", "THANK" },
+        Row { "even for the next word", { "Thank you." }, "THANK ", "YOU" },
+        Row { "said words win over general ones", { "Thank you." }, "I said tha", "thank" },
         Row { "I keeps its capital", { "Yes I can." }, "Yes ", "I" },
         Row { "so do its contractions", { "Yes I'm here." }, "Yes ", "I'm" },
         Row { "a name keeps its capitals", { "She lives in Manchester." }, "I live in ",
             "Manchester" },
-        Row { "whatever the letters typed", { "She lives in Manchester." }, "in man", "chester" },
+        Row {
+            "whatever the letters typed", { "She lives in Manchester." }, "in man", "Manchester" },
         Row { "a sentence starts with a capital", { "good morning to you" }, "Hi. ", "Good" },
         Row {
             "the next word follows what followed before", { "a cup of tea" }, "a cup of ", "tea" },
         Row { "two words of context beat one",
             { "a cup of tea", "a lot of water", "a lot of water" }, "a cup of ", "tea" },
-        Row {
-            "frequent first", { "I want tea.", "I want tea.", "I want toast." }, "I want t", "ea" },
-        Row { "then recent", { "I want tea.", "I want toast." }, "I want t", "oast" },
+        Row { "frequent first", { "I want tea.", "I want tea.", "I want toast." }, "I want t",
+            "tea" },
+        Row { "then recent", { "I want tea.", "I want toast." }, "I want t", "toast" },
         Row { "nothing at an empty line", { "Thank you." }, "", "" },
         Row { "nothing right after punctuation", { "Thank you." }, "Thank,", "" },
         Row { "no next word never seen after this one", {}, "the ", "" },

@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "CompletionSource.h"
+#include "FrequencyModel.h"
+#include "TextBox.h"
+#include "WordCompletion.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The program's completion rules over what a conversation said, without the general list.
+class Conversation : public CompletionSource
+{
+public:
+    explicit Conversation(const QStringList &said)
+    {
+        for (const QString &line : said)
+            m_completion.learn(line);
+    }
+    Completion completionFor(const QString &line) const override
+    {
+        const WordCompletion::Suggestion suggestion = m_completion.suggestion(line);
+        return { suggestion.typed, suggestion.word };
+    }
+
+private:
+    WordCompletion m_completion { std::make_unique<FrequencyModel>(WordFrequencies()) };
+};
+
+// A key typed: text, or a key with its modifiers; Recall puts a line in as Up and Down do.
+struct Key
+{
+    QString text;
+    Qt::Key key = Qt::Key_unknown;
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+    bool recall = false;
+};
+
+Key keys(const char *text)
+{
+    return { QString::fromUtf8(text) };
+}
+Key press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    return { {}, key, modifiers };
+}
+Key recall(const char *line)
+{
+    return { QString::fromUtf8(line), Qt::Key_unknown, Qt::NoModifier, true };
+}
+
+struct Row
+{
+    const char *what;
+    QList<Key> typed;
+    QString text;
+    QString offered;
+};
+
+void PrintTo(const Row &row, std::ostream *out)
+{
+    *out << row.what;
+}
+
+class TextBoxSuggestionTest : public testing::TestWithParam<Row>
+{
+protected:
+    void SetUp() override
+    {
+        window.resize(400, 40);
+        box.setGeometry(8, 8, 353, 19);
+        window.show();
+        box.setCompletionSource(&conversation);
+    }
+
+    Conversation conversation { { "Thank you so much.", "I'm in Manchester." } };
+    QWidget window;
+    TextBox box { &window };
+};
+
+TEST_P(TextBoxSuggestionTest, FollowsTheRules)
+{
+    const Row &row = GetParam();
+    for (const Key &key : row.typed) {
+        if (key.recall)
+            box.setText(key.text);
+        else if (!key.text.isEmpty())
+            QTest::keyClicks(&box, key.text);
+        else
+            QTest::keyClick(&box, key.key, key.modifiers);
+    }
+    EXPECT_EQ(box.text(), row.text);
+    EXPECT_EQ(box.suggestion(), row.offered);
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&box);
+    EXPECT_EQ(accessible->text(QAccessible::Description), row.offered);
+    EXPECT_EQ(accessible->textInterface()->text(0, int(row.text.size()) + 10), row.text)
+        << "assistive technology reads only what was typed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, TextBoxSuggestionTest,
+    testing::Values(Row { "offers the rest of the word", { keys("tha") }, "tha", "nk" },
+        Row { "Tab takes it and a space, then offers the next word",
+            { keys("tha"), press(Qt::Key_Tab) }, "thank ", "you" },
+        Row { "Right takes it without the space", { keys("tha"), press(Qt::Key_Right) }, "thank",
+            "" },
+        Row { "case follows the letters typed", { keys("THA"), press(Qt::Key_Tab) }, "THANK ",
+            "YOU" },
+        Row { "a name keeps its capitals", { keys("in man"), press(Qt::Key_Tab) }, "in Manchester ",
+            "" },
+        Row { "nothing inside a word", { keys("tha"), press(Qt::Key_Left) }, "tha", "" },
+        Row { "so Tab there does not type it",
+            { keys("tha"), press(Qt::Key_Left), press(Qt::Key_Tab) }, "tha", "" },
+        Row { "one undo takes the word back",
+            { keys("tha"), press(Qt::Key_Tab), press(Qt::Key_Z, Qt::ControlModifier) }, "tha",
+            "nk" },
+        Row { "nothing after a recall", { recall("thank you"), press(Qt::Key_Tab) }, "thank you",
+            "" },
+        Row { "until a key is typed", { recall("thank you"), keys(" s") }, "thank you s", "o" },
+        Row { "other keys go on as before", { keys("tha"), keys("w") }, "thaw", "" }));
+
+TEST_F(TextBoxSuggestionTest, IsDrawnDimmedAfterTheCursorAndNeverCopied)
+{
+    QTest::keyClicks(&box, "Tha");
+    const QImage offered = box.grab().toImage();
+    QTest::keyClick(&box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "Tha");
+    EXPECT_TRUE(box.suggestion().isEmpty()) << "a selection takes the suggestion away";
+    box.setCursorPosition(3);
+    const QImage typedOnly = box.grab().toImage();
+
+    // Where the two differ is the suggestion: right of the typed letters, and no darker than
+    // the palette's placeholder colour.
+    const int typedEnd = box.characterRect(2).right();
+    const int dimmest = box.palette().color(QPalette::PlaceholderText).lightness();
+    int columns = 0;
+    for (int x = 0; x < offered.width(); ++x) {
+        bool differs = false;
+        for (int y = 0; y < offered.height(); ++y) {
+            if (offered.pixel(x, y) == typedOnly.pixel(x, y))
+                continue;
+            differs = true;
+            EXPECT_GT(x, typedEnd);
+            EXPECT_GE(offered.pixelColor(x, y).lightness(), dimmest - 8);
+        }
+        columns += differs;
+    }
+    EXPECT_GT(columns, 8) << "the rest of \"Thank\" is drawn";
+}
+
+} // namespace

@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The text box's inline suggestion: the rest of a word drawn dimmed after the cursor. It is no
+// part of the text: it is never copied, never spoken, and assistive technology reads it as the
+// box's description, not in its text.
+#include "CompletionSource.h"
+#include "TextBox.h"
+
+#include <QPainter>
+
+void TextBox::setCompletionSource(const CompletionSource *source)
+{
+    m_completion = source;
+    updateSuggestion(false);
+}
+
+// Only an edit the user made at the end of the line asks for a suggestion; a recalled or
+// cleared line, a moved cursor or a selection takes it away.
+void TextBox::updateSuggestion(bool edited)
+{
+    CompletionSource::Completion completion;
+    if (edited && m_completion && m_preedit.isEmpty() && !m_line.hasSelection()
+        && m_line.cursor() == m_line.size())
+        completion = m_completion->completionFor(m_line.text());
+    if (completion.typed > m_line.size() || completion.word.size() <= completion.typed)
+        completion = {};
+    const QString suggestion = completion.word.mid(completion.typed);
+    m_completedLength = int(completion.typed);
+    m_completedWord = completion.word;
+    if (suggestion == m_suggestion)
+        return;
+    m_suggestion = suggestion;
+    setAccessibleDescription(suggestion);
+    update();
+}
+
+bool TextBox::takeSuggestion(bool withSpace)
+{
+    if (m_suggestion.isEmpty() || m_line.cursor() != m_line.size() || m_line.hasSelection())
+        return false;
+    const QString word = withSpace ? m_completedWord + u' ' : m_completedWord;
+    const int start = m_line.size() - m_completedLength;
+    // One edit of its own, so that one undo takes the whole word back. Letters typed in another
+    // case than the word's ("man" for "Manchester") are written again; otherwise only the rest
+    // is inserted, which a screen reader hears as just that.
+    edit(By::User, [&](EditedLine &line) {
+        if (word.startsWith(line.text().mid(start)))
+            line.insert(word.mid(m_completedLength));
+        else
+            line.replace(start, m_completedLength, word);
+    });
+    return true;
+}
+
+void TextBox::drawSuggestion(QPainter &painter, QPointF baseline) const
+{
+    if (m_suggestion.isEmpty())
+        return;
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.setFont(font());
+    painter.drawText(baseline, m_suggestion);
+}
