@@ -43,6 +43,10 @@ void QW::addButtons()
     for (const QuickPhrase &phrase : QuickPhrases) {
         auto *button = new QPushButton(QString::fromUtf8(phrase.caption), this);
         button->setObjectName(QString::fromLatin1(phrase.name));
+        // A screen reader says the caption, as shown, and then the phrase the button speaks,
+        // which the caption often shortens or stars out.
+        button->setAccessibleName(QString::fromUtf8(phrase.caption).simplified());
+        button->setAccessibleDescription(QString::fromUtf8(phrase.spoken));
         button->setGeometry(TwipWindow::toPixelRect(quickPhraseLeft(phrase.column), phrase.top,
             quickPhraseWidth(phrase.column), QuickPhraseHeight));
         const QString spoken = QString::fromUtf8(phrase.spoken);

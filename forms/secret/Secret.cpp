@@ -21,6 +21,8 @@ Secret::Secret(QWidget *parent)
 {
     setListedInTaskBar(false);
     m_image->setObjectName(QStringLiteral("Image"));
+    // The picture is of the person the greeting names.
+    m_image->setAccessibleName(QStringLiteral("The Programmer."));
     m_image->setScaledContents(true);
     m_image->setPixmap(QPixmap(QStringLiteral(":/assets/credits.png")));
     // Reaches 120 twips above the top edge and 90 past the right one, so it covers the whole

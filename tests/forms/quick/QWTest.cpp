@@ -4,6 +4,7 @@
 #include "FormRegistry.h"
 #include "RecordingSpeechEngine.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -112,6 +113,11 @@ TEST_P(QuickWindowButton, ShowsItsCaptionInPlaceAndSpeaksItsPhrase)
     auto *button = qw.findChild<QPushButton *>(row.name);
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->text(), QString::fromUtf8(row.caption));
+    // A screen reader hears the caption and what the button will say.
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(button);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->text(QAccessible::Name), QString::fromUtf8(row.caption).simplified());
+    EXPECT_EQ(accessible->text(QAccessible::Description), QString::fromUtf8(row.spoken));
     EXPECT_EQ(button->geometry(), TwipWindow::toPixelRect(row.left, row.top, row.width, 255));
 
     QTest::mouseClick(button, Qt::LeftButton);

@@ -3,6 +3,7 @@
 #include "FormRegistry.h"
 #include "MessageBox.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QScreen>
 #include <QTest>
@@ -93,6 +94,8 @@ TEST_F(CreditsPage, PictureIsStretchedOverTheWholePage)
     EXPECT_TRUE(image->hasScaledContents());
     EXPECT_EQ(image->pixmap().size(), QSize(334, 303));
     EXPECT_TRUE(image->geometry().contains(page.rect()));
+    EXPECT_EQ(
+        QAccessible::queryAccessibleInterface(image)->text(QAccessible::Name), "The Programmer.");
 }
 
 // Corners and middle of the page: the picture covers all of it.
