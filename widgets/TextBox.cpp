@@ -13,6 +13,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -163,8 +164,9 @@ void TextBox::settle(const Snapshot &before, By by)
         if (hasFocus())
             QGuiApplication::inputMethod()->update(Qt::ImQueryInput);
     }
-    if (QAccessible::isActive())
-        tellAssistiveTools(textChanged ? &change : nullptr, cursorMoved, selectionChanged);
+    // Told whether or not a screen reader listens now, as Qt's line edit does: the events cost
+    // next to nothing without one, and a test's handler hears them too.
+    tellAssistiveTools(textChanged ? &change : nullptr, cursorMoved, selectionChanged);
     if (textChanged) {
         if (by == By::User)
             emit textEdited(m_line.text());
@@ -255,7 +257,7 @@ QRect TextBox::lineRect() const
     QStyleOptionFrame option;
     initStyleOption(&option);
     const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
-    const int height = fontMetrics().height();
+    const int height = std::max(fontMetrics().height(), m_inkHeight);
     const int top = contents.y() + (contents.height() - height + 1) / 2;
     return QRect(
         contents.x() + HorizontalMargin, top, contents.width() - 2 * HorizontalMargin, height);
@@ -303,7 +305,7 @@ void TextBox::layOut(TextPiece &piece, int start, int end) const
     piece.layout.setFont(font());
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
-    option.setTextDirection(Qt::LeftToRight);
+    option.setTextDirection(m_rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
     option.setFlags(QTextOption::IncludeTrailingSpaces);
     piece.layout.setTextOption(option);
     piece.layout.setFormats(formats);
@@ -320,14 +322,31 @@ void TextBox::scrollToCursor()
 {
     const qreal width = lineRect().width();
     const int cursor = m_line.cursor();
+    m_alignment = 0;
+    // Qt's line edit centres the drawn height of its text, which a fallback font's letters
+    // (Arabic, say) make taller than the box's own font. Measured where such letters are.
+    const QString &text = m_line.text();
+    const QStringView near = QStringView(text).mid(
+        m_line.size() <= PieceCharacters ? 0 : std::min(m_firstShown, m_line.size()),
+        PieceCharacters);
+    m_inkHeight = std::any_of(near.begin(), near.end(), [](QChar c) { return c.unicode() > 0xFF; })
+        ? fontMetrics().boundingRect(near.toString() + m_preedit).height()
+        : 0;
+    // Qt's line edit lays a line out right to left, and aligns it right, when its first strong
+    // letter is written that way. The box does so while the line fits; a longer one scrolls as
+    // a left-to-right line, its right-to-left words still in their order.
+    m_rightToLeft = m_line.size() <= PieceCharacters && QStringView(m_line.text()).isRightToLeft();
     if (m_line.size() <= PieceCharacters) {
         TextPiece whole;
         layOut(whole, 0, m_line.size());
         if (whole.width() + 1 <= width) {
             m_firstShown = 0;
+            if (m_rightToLeft)
+                m_alignment = int(width) - qRound(whole.width()) - 2;
             return;
         }
     }
+    m_rightToLeft = false;
     m_firstShown = std::min(m_firstShown, m_line.size());
     if (cursor < m_firstShown) {
         m_firstShown = cursor;
@@ -361,14 +380,11 @@ int TextBox::firstShownFor(int end, qreal width) const
 
 int TextBox::positionAt(QPointF point) const
 {
-    const QRect row = lineRect();
-    if (point.x() < row.left())
+    if (point.x() < lineRect().left() && !m_rightToLeft)
         return m_line.previousLetter(m_firstShown);
     TextPiece shown;
     layOut(shown, m_firstShown, -1);
-    const QTextLine line = shown.layout.lineAt(0);
-    const int local = line.xToCursor(point.x() - row.left() + line.cursorToX(0));
-    return shown.textPosition(local);
+    return shown.textPosition(localAt(shown, point.x()));
 }
 
 int TextBox::preeditOffsetAt(QPointF point) const
@@ -377,10 +393,19 @@ int TextBox::preeditOffsetAt(QPointF point) const
     layOut(shown, m_firstShown, -1);
     if (m_preedit.isEmpty() || !shown.holds(m_line.cursor()))
         return -1;
-    const QTextLine line = shown.layout.lineAt(0);
-    const int local = line.xToCursor(point.x() - lineRect().left() + line.cursorToX(0));
-    const int offset = local - shown.local(m_line.cursor());
+    const int offset = localAt(shown, point.x()) - shown.local(m_line.cursor());
     return offset >= 0 && offset <= m_preedit.size() ? offset : -1;
+}
+
+int TextBox::textLeft() const
+{
+    return lineRect().left() + m_alignment;
+}
+
+int TextBox::localAt(const TextPiece &shown, qreal x) const
+{
+    const QTextLine line = shown.layout.lineAt(0);
+    return line.xToCursor(x - textLeft() + (m_rightToLeft ? 0 : line.cursorToX(0)));
 }
 
 QRect TextBox::characterRect(int position) const
@@ -390,10 +415,10 @@ QRect TextBox::characterRect(int position) const
     if (position < shown.start || position >= shown.end)
         return QRect();
     const QRect row = lineRect();
-    const qreal left = shown.x(position);
-    const qreal right = shown.x(m_line.nextLetter(position));
-    return QRect(
-        row.left() + qRound(left), row.top(), std::max(1, qRound(right - left)), row.height());
+    const qreal from = shown.x(position);
+    const qreal to = shown.x(m_line.nextLetter(position));
+    return QRect(textLeft() + qRound(std::min(from, to)), row.top(),
+        std::max(1, qRound(std::abs(to - from))), row.height());
 }
 
 QRect TextBox::cursorRect() const
@@ -401,7 +426,7 @@ QRect TextBox::cursorRect() const
     const QRect row = lineRect();
     TextPiece shown;
     layOut(shown, m_firstShown, -1);
-    const int x = row.left() + qRound(shown.x(m_line.cursor(), m_preeditCursor));
+    const int x = textLeft() + qRound(shown.x(m_line.cursor(), m_preeditCursor));
     const int width = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
     return QRect(x, row.top(), width + 1, row.height());
 }
@@ -417,7 +442,10 @@ void TextBox::paintEvent(QPaintEvent *)
     painter.setClipRect(style()->subElementRect(QStyle::SE_LineEditContents, &frame, this));
     TextPiece shown;
     layOut(shown, m_firstShown, -1);
-    const QPointF origin(row.left(), row.top());
+    // A fallback font taller than the box's own (Arabic, say) lifts the line as in Qt's line
+    // edit, which puts the layout's ascent where the font's would be.
+    const int lift = qRound(shown.layout.lineAt(0).ascent()) - fontMetrics().ascent();
+    const QPointF origin(textLeft(), row.top() - lift);
     painter.setPen(palette().color(QPalette::Text));
 
     QList<QTextLayout::FormatRange> selections;

@@ -138,6 +138,9 @@ private:
 
     void initStyleOption(QStyleOptionFrame *option) const;
     QRect lineRect() const;
+    // Where the text's left edge is drawn: a right-to-left line that fits is aligned right.
+    int textLeft() const;
+    int localAt(const TextPiece &shown, qreal x) const;
     // Lays out the text from `start` on, as much as the box could ever show from there, or the
     // stretch that ends at `end` when `start` is negative.
     void layOut(TextPiece &piece, int start, int end) const;
@@ -150,6 +153,9 @@ private:
 
     EditedLine m_line;
     int m_firstShown = 0;
+    bool m_rightToLeft = false;
+    int m_alignment = 0;
+    int m_inkHeight = 0;
     QString m_preedit;
     QList<QInputMethodEvent::Attribute> m_preeditAttributes;
     int m_preeditCursor = 0;

@@ -10,9 +10,11 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextCharFormat>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -63,6 +65,27 @@ TEST_F(TextBoxTest, LooksLikeQtsLineEditForTextThatFits)
         ours->setEnabled(false);
         qts->setEnabled(false);
         EXPECT_EQ(look(*ours), look(*qts)) << "disabled: " << text.toStdString();
+    }
+}
+
+// A Hebrew or Arabic word in an English line, and the other way round, with the cursor at either
+// end and inside: shown in the order, and with the cursor, that Qt's line edit shows.
+TEST_F(TextBoxTest, LooksLikeQtsLineEditForMixedDirections)
+{
+    QApplication::setActiveWindow(&window);
+    for (const QString &text : { QString::fromUtf16(u"Say \u05E9\u05DC\u05D5\u05DD to them"),
+             QString::fromUtf16(u"\u0645\u0631\u062D\u0628\u0627 means hello"),
+             QString::fromUtf16(u"\u05E9\u05DC\u05D5\u05DD") }) {
+        for (const int cursor : { 0, 6, int(text.size()) }) {
+            auto ours = newBox<TextBox>(window, text);
+            auto qts = newBox<QLineEdit>(window, text);
+            ours->setCursorPosition(cursor);
+            qts->setCursorPosition(cursor);
+            ours->setFocus();
+            const QImage ourLook = look(*ours);
+            qts->setFocus();
+            EXPECT_EQ(ourLook, look(*qts)) << text.toStdString() << " at " << cursor;
+        }
     }
 }
 
@@ -172,6 +195,58 @@ TEST_F(TextBoxTest, InputMethodsComposeAtTheCursorAndSeeOnlyTheTextNearIt)
     EXPECT_LE(around.size(), 4096);
     EXPECT_TRUE(around.endsWith(QString::fromUtf16(u"on. \u304B")));
     EXPECT_EQ(cursor, around.size());
+}
+
+// A click into unfinished input is the input method's: nothing moves. A click beside it ends the
+// composition and places the cursor. Step by step the box shows what Qt's line edit shows.
+TEST_F(TextBoxTest, AClickDuringACompositionDoesWhatItDoesInQtsLineEdit)
+{
+    QApplication::setActiveWindow(&window);
+    const QString text = QStringLiteral("hello world");
+    auto ours = newBox<TextBox>(window, text);
+    auto qts = newBox<QLineEdit>(window, text);
+    const int middle = Place.height() / 2;
+    const int inComposition = ours->fontMetrics().horizontalAdvance(text + "k") + 4;
+    const int inHello = ours->fontMetrics().horizontalAdvance(QStringLiteral("he")) + 4;
+    struct Step
+    {
+        const char *what;
+        std::function<void(QWidget &)> act;
+        int cursor;
+    };
+    const Step steps[] = {
+        { "composing",
+            [](QWidget &box) {
+                box.setFocus();
+                // As input methods send it: underlined, the cursor at its end.
+                QTextCharFormat underlined;
+                underlined.setFontUnderline(true);
+                QInputMethodEvent composing(QStringLiteral("kana"),
+                    { { QInputMethodEvent::TextFormat, 0, 4, underlined },
+                        { QInputMethodEvent::Cursor, 4, 1, QVariant() } });
+                QApplication::sendEvent(&box, &composing);
+            },
+            11 },
+        { "a click into the composition",
+            [&](QWidget &box) {
+                QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(inComposition, middle));
+            },
+            11 },
+        { "a click beside it",
+            [&](QWidget &box) {
+                QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(inHello, middle));
+            },
+            2 },
+    };
+    for (const Step &step : steps) {
+        step.act(*ours);
+        const QImage ourLook = look(*ours);
+        step.act(*qts);
+        EXPECT_EQ(ourLook, look(*qts)) << step.what;
+        EXPECT_EQ(ours->cursorPosition(), step.cursor) << step.what;
+        EXPECT_EQ(qts->cursorPosition(), step.cursor) << step.what;
+        EXPECT_EQ(ours->text(), text) << step.what;
+    }
 }
 
 TEST_F(TextBoxTest, ScreenReadersReadAndEditItAsEditableText)
