@@ -213,6 +213,21 @@ TEST_F(RunningVocalo, TypedLineIsHeardAndTheBoxIsLeftEmpty)
     EXPECT_TRUE(vocalo.running());
 }
 
+// A nonsense word of the phrase board: the program learns the board's phrases at start, and
+// the word is so long that hearing it whole is unmistakable against hearing its first letters.
+TEST_F(RunningVocalo, APrefixAndTabAreHeardAsTheWholeWordAndEnterSpeaksOnlyWhatWasTyped)
+{
+    greeting();
+    xdotool({ "type", "--delay", "20", "aoia" });
+    const auto typedOnly = hear([&] { xdotool({ "key", "Return" }); });
+    xdotool({ "type", "--delay", "20", "aoia" });
+    xdotool({ "key", "Tab" });
+    const auto taken = hear([&] { xdotool({ "key", "Return" }); });
+    EXPECT_GT(secondsOfSound(typedOnly), 0.1);
+    EXPECT_GT(secondsOfSound(taken), 2 * secondsOfSound(typedOnly))
+        << "the whole word \"aoiauoiaueoiioueaoiaeuoieauueaoieau\" is spoken";
+}
+
 TEST_F(RunningVocalo, MenuOpensAtThePointerFromAClickOnTheCorner)
 {
     const QString menu = openMenu();
