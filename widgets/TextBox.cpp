@@ -333,16 +333,30 @@ void TextBox::scrollToCursor()
         ? fontMetrics().boundingRect(near.toString() + m_preedit).height()
         : 0;
     // Qt's line edit lays a line out right to left, and aligns it right, when its first strong
-    // letter is written that way. The box does so while the line fits; a longer one scrolls as
-    // a left-to-right line, its right-to-left words still in their order.
+    // letter is written that way; it scrolls such a line by pixels over its whole layout. The box
+    // does the same up to a piece's length; a longer line scrolls as a left-to-right one, its
+    // right-to-left words still in their order.
     m_rightToLeft = m_line.size() <= PieceCharacters && QStringView(m_line.text()).isRightToLeft();
     if (m_line.size() <= PieceCharacters) {
         TextPiece whole;
         layOut(whole, 0, m_line.size());
+        const int used = qRound(whole.width()) + 1;
         if (whole.width() + 1 <= width) {
             m_firstShown = 0;
             if (m_rightToLeft)
-                m_alignment = int(width) - qRound(whole.width()) - 2;
+                m_alignment = int(width) - used - 1;
+            return;
+        }
+        if (m_rightToLeft) {
+            m_firstShown = 0;
+            const int cursorX = qRound(whole.x(cursor, m_preeditCursor));
+            if (cursorX - m_pixelScroll >= width)
+                m_pixelScroll = cursorX - int(width) + 1;
+            else if (cursorX < m_pixelScroll)
+                m_pixelScroll = cursorX;
+            else if (used - m_pixelScroll < width)
+                m_pixelScroll = used - int(width) + 1;
+            m_alignment = -std::max(0, m_pixelScroll);
             return;
         }
     }

@@ -156,6 +156,8 @@ private:
     bool m_rightToLeft = false;
     int m_alignment = 0;
     int m_inkHeight = 0;
+    // How far a right-to-left line that does not fit is scrolled, in pixels from its left end.
+    int m_pixelScroll = 0;
     QString m_preedit;
     QList<QInputMethodEvent::Attribute> m_preeditAttributes;
     int m_preeditCursor = 0;

@@ -75,7 +75,8 @@ TEST_F(TextBoxTest, LooksLikeQtsLineEditForMixedDirections)
     QApplication::setActiveWindow(&window);
     for (const QString &text : { QString::fromUtf16(u"Say \u05E9\u05DC\u05D5\u05DD to them"),
              QString::fromUtf16(u"\u0645\u0631\u062D\u0628\u0627 means hello"),
-             QString::fromUtf16(u"\u05E9\u05DC\u05D5\u05DD") }) {
+             QString::fromUtf16(u"\u05E9\u05DC\u05D5\u05DD"),
+             QString::fromUtf16(u"\u05E9\u05DC\u05D5\u05DD ").repeated(12) }) {
         for (const int cursor : { 0, 6, int(text.size()) }) {
             auto ours = newBox<TextBox>(window, text);
             auto qts = newBox<QLineEdit>(window, text);
