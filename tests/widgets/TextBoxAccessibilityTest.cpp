@@ -24,7 +24,9 @@ protected:
         window.resize(400, 40);
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        ASSERT_TRUE(QAccessible::isActive()) << "no accessibility bridge is listening";
+        // The bridge turns active once it has reached the accessibility bus.
+        ASSERT_TRUE(QTest::qWaitFor([] { return QAccessible::isActive(); }, 10000))
+            << "no accessibility bridge is listening";
     }
 
     QWidget window;
