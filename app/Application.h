@@ -24,6 +24,14 @@ public:
     [[noreturn]] static void reportFatalError(const QString &text);
 
     // Ends the process at once with the given status: no window is asked, nothing unloads and
-    // no speech worker is waited for.
+    // no speech worker is waited for. Only what `atEnd` named runs first.
     [[noreturn]] static void endNow(int status);
+
+    // Runs when the process ends by any of its own ways (endNow) or by SIGTERM, SIGINT or SIGHUP:
+    // for what would outlive the process elsewhere, such as devices on the sound server.
+    static void atEnd(void (*cleanUp)());
+
+    // Before the application object and any thread exist: SIGTERM, SIGINT and SIGHUP run the
+    // `atEnd` work and then end the process by that signal, as they would have.
+    static void endOnTerminationSignals();
 };

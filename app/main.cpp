@@ -11,16 +11,25 @@
 
 int main(int argc, char **argv)
 {
+    Application::endOnTerminationSignals();
+    // Every way out of the program takes its microphone along.
+    Application::atEnd(removeCallMicrophone);
     DisplaySession::preferX11();
     Application app(argc, argv);
+    // Only once a display was there: without one Qt ends the process before anything unloads.
+    addCallMicrophone();
     DisplaySession::endWhenTheDisplayGoesAway();
     DisplaySession::reportPlatformLimits();
     auto &forms = FormRegistry::instance();
     forms.registerForm<IntroFRM>(
         [] { return new IntroFRM(createSpeechEngine("Vocalo greeting")); });
-    forms.registerForm<MainFRM>([] { return new MainFRM(createSpeechEngine("Vocalo")); });
+    // What the user says from the strip and the board is heard in calls; the splash's greeting
+    // is for the person at the desk.
+    forms.registerForm<MainFRM>(
+        [] { return new MainFRM(createSpeechEngine("Vocalo", InCalls::Heard)); });
     forms.registerForm<MenuForm>();
-    forms.registerForm<QW>([] { return new QW(createSpeechEngine("Vocalo phrase board")); });
+    forms.registerForm<QW>(
+        [] { return new QW(createSpeechEngine("Vocalo phrase board", InCalls::Heard)); });
     forms.registerForm<Secret>();
     try {
         // The intro's load handler runs the whole opening and shows the main window at its end.

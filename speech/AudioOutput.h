@@ -27,7 +27,18 @@ public:
 // Makes the output an instance plays through, reading from that instance's queue.
 using AudioOutputFactory = std::function<std::unique_ptr<AudioOutput>(SampleQueue &queue)>;
 
+// Whether an instance's texts are heard in calls too, through the "Vocalo" microphone.
+enum class InCalls { NotHeard, Heard };
+
 // A playback stream of its own on the desktop's sound server, named `streamName` in the mixer.
 // Without a server it plays into nothing at the rate it would have sounded, and tries the server
-// again at the next text.
-AudioOutputFactory soundServerOutput(const QString &streamName);
+// again at the next text. Heard in calls, the server has the "Vocalo" microphone while the
+// program runs, and the texts spoken for calls play into it as well, at the same moment.
+AudioOutputFactory soundServerOutput(const QString &streamName, InCalls inCalls);
+
+// Puts the "Vocalo" microphone on the server as soon as it answers, before any window speaks, so
+// a call program finds it from the start.
+void addCallMicrophone();
+// Takes the "Vocalo" microphone off the server now, waiting for it at most a second: for the
+// paths that end the process without destructors. Never on the sound server's thread.
+void removeCallMicrophone();

@@ -35,6 +35,7 @@ struct Job
     int pitch;
     // The queue's generation when the text was spoken: a stop since then cancels it.
     std::uint64_t generation;
+    bool intoCalls;
 };
 
 // Receives one sentence from Flite: trims its leading silence, then queues it for the output.
@@ -46,6 +47,7 @@ public:
         : m_queue(queue)
         , m_output(output)
         , m_generation(job.generation)
+        , m_intoCalls(job.intoCalls)
         , m_startsText(startsText)
         , m_keepLeadIn(startsText ? TextLeadIn : SentenceLeadIn)
     { }
@@ -77,7 +79,8 @@ private:
     {
         if (count == 0)
             return m_queue.accepts(m_generation);
-        const SampleQueue::Push pushed = m_queue.push(samples, count, m_startsText, m_generation);
+        const SampleQueue::Push pushed
+            = m_queue.push(samples, count, m_startsText, m_generation, m_intoCalls);
         if (pushed == SampleQueue::Push::Refused)
             return false;
         if (pushed == SampleQueue::Push::QueuedIntoEmpty)
@@ -89,6 +92,7 @@ private:
     SampleQueue &m_queue;
     AudioOutput &m_output;
     std::uint64_t m_generation;
+    bool m_intoCalls;
     bool m_startsText;
     std::size_t m_keepLeadIn;
     bool m_inLeadIn = true;
@@ -145,11 +149,12 @@ public:
         m_output.reset();
     }
 
-    void speak(QString text, int speed, int pitch)
+    void speak(QString text, int speed, int pitch, bool intoCalls)
     {
         {
             std::lock_guard lock(m_jobsMutex);
-            m_jobs.push_back(Job { std::move(text), speed, pitch, m_audio.generation() });
+            m_jobs.push_back(
+                Job { std::move(text), speed, pitch, m_audio.generation(), intoCalls });
         }
         m_jobsChanged.notify_one();
     }
@@ -199,9 +204,19 @@ FliteSpeechEngine::~FliteSpeechEngine() = default;
 
 void FliteSpeechEngine::Speak(const QString &text)
 {
+    speak(text, true);
+}
+
+void FliteSpeechEngine::SpeakToDeskOnly(const QString &text)
+{
+    speak(text, false);
+}
+
+void FliteSpeechEngine::speak(const QString &text, bool intoCalls)
+{
     const int speed = std::clamp(m_speed.load(std::memory_order_relaxed), MinSpeed, MaxSpeed);
     const int pitch = std::clamp(m_pitch.load(std::memory_order_relaxed), MinPitch, MaxPitch);
-    m_impl->speak(text, speed, pitch);
+    m_impl->speak(text, speed, pitch, intoCalls);
 }
 
 void FliteSpeechEngine::SetSpeed(int wordsPerMinute)
@@ -221,9 +236,9 @@ void FliteSpeechEngine::Stop()
     m_impl->stop();
 }
 
-std::unique_ptr<SpeechEngine> createSpeechEngine(const QString &streamName)
+std::unique_ptr<SpeechEngine> createSpeechEngine(const QString &streamName, InCalls inCalls)
 {
-    return std::make_unique<FliteSpeechEngine>(soundServerOutput(streamName));
+    return std::make_unique<FliteSpeechEngine>(soundServerOutput(streamName, inCalls));
 }
 
 std::unique_ptr<SpeechEngine> createSpeechEngine(const AudioOutputFactory &outputFactory)

@@ -31,11 +31,14 @@ public:
     FliteSpeechEngine &operator=(const FliteSpeechEngine &) = delete;
 
     void Speak(const QString &text) override;
+    void SpeakToDeskOnly(const QString &text) override;
     void SetSpeed(int wordsPerMinute) override;
     void SetPitch(int hertz) override;
     void Stop() override;
 
 private:
+    void speak(const QString &text, bool intoCalls);
+
     class Impl;
     std::unique_ptr<Impl> m_impl;
     // Written up to 4000 times a second by the main window's timer, almost always unchanged:

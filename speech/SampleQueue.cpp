@@ -14,8 +14,8 @@ bool SampleQueue::accepts(std::uint64_t generation) const
     return acceptsLocked(generation);
 }
 
-SampleQueue::Push SampleQueue::push(
-    const int16_t *samples, std::size_t count, bool startsText, std::uint64_t generation)
+SampleQueue::Push SampleQueue::push(const int16_t *samples, std::size_t count, bool startsText,
+    std::uint64_t generation, bool intoCalls)
 {
     std::lock_guard lock(m_mutex);
     if (!acceptsLocked(generation))
@@ -28,7 +28,8 @@ SampleQueue::Push SampleQueue::push(
         auto &tail = m_chunks.back().samples;
         tail.insert(tail.end(), samples, samples + count);
     } else {
-        m_chunks.push_back(Chunk { std::vector<int16_t>(samples, samples + count), 0, startsText });
+        m_chunks.push_back(
+            Chunk { std::vector<int16_t>(samples, samples + count), 0, startsText, intoCalls });
     }
     m_size += count;
     return wasEmpty ? Push::QueuedIntoEmpty : Push::Queued;
@@ -40,7 +41,7 @@ bool SampleQueue::nextStartsText() const
     return !m_chunks.empty() && m_chunks.front().startsText && m_chunks.front().read == 0;
 }
 
-std::size_t SampleQueue::take(int16_t *out, std::size_t max, bool *beganText)
+std::size_t SampleQueue::take(int16_t *out, std::size_t max, bool *beganText, bool *intoCalls)
 {
     std::size_t taken = 0;
     {
@@ -48,6 +49,8 @@ std::size_t SampleQueue::take(int16_t *out, std::size_t max, bool *beganText)
         if (beganText)
             *beganText = max > 0 && !m_chunks.empty() && m_chunks.front().startsText
                 && m_chunks.front().read == 0;
+        if (intoCalls)
+            *intoCalls = !m_chunks.empty() && m_chunks.front().intoCalls;
         while (taken < max && !m_chunks.empty()) {
             Chunk &chunk = m_chunks.front();
             if (taken > 0 && chunk.startsText && chunk.read == 0)

@@ -24,13 +24,17 @@ public:
     // Whether samples of that generation are still wanted.
     bool accepts(std::uint64_t generation) const;
 
-    Push push(const int16_t *samples, std::size_t count, bool startsText, std::uint64_t generation);
+    // `intoCalls`: whether these samples are also heard in calls; the same for all of a text.
+    Push push(const int16_t *samples, std::size_t count, bool startsText, std::uint64_t generation,
+        bool intoCalls = false);
 
     // Whether the next samples begin a new text.
     bool nextStartsText() const;
     // Copies up to `max` samples out. Stops short of the next text's first sample, so a text
-    // always begins a take; `beganText` tells whether this one did.
-    std::size_t take(int16_t *out, std::size_t max, bool *beganText = nullptr);
+    // always begins a take; `beganText` tells whether this one did, `intoCalls` whether its
+    // samples are heard in calls.
+    std::size_t take(
+        int16_t *out, std::size_t max, bool *beganText = nullptr, bool *intoCalls = nullptr);
     std::size_t size() const;
 
     // Blocks until at most `limit` samples wait; false when that generation was discarded or the
@@ -48,6 +52,7 @@ private:
         std::vector<int16_t> samples;
         std::size_t read = 0;
         bool startsText = false;
+        bool intoCalls = false;
     };
 
     bool acceptsLocked(std::uint64_t generation) const;

@@ -124,7 +124,7 @@ void SoundServer::setState(State state)
         std::fputs("vocalo: no audio output; speech is silent until a sound server is available\n",
             stderr);
     }
-    m_api->defer_enable(m_notify, 1);
+    tellClients();
 }
 
 void SoundServer::contextStateChanged(pa_context *context, void *self)
@@ -169,6 +169,21 @@ void SoundServer::notifyClients(pa_mainloop_api *api, pa_defer_event *event, voi
         if (std::find(server->m_clients.begin(), server->m_clients.end(), client)
             != server->m_clients.end())
             client->soundServerChanged();
+}
+
+void SoundServer::tellClients()
+{
+    m_api->defer_enable(m_notify, 1);
+}
+
+void SoundServer::wait()
+{
+    pa_threaded_mainloop_wait(m_loop);
+}
+
+void SoundServer::wake()
+{
+    pa_threaded_mainloop_signal(m_loop, 0);
 }
 
 void SoundServer::addClient(Client *client)

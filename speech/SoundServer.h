@@ -53,6 +53,13 @@ public:
 
     void addClient(Client *client);
     void removeClient(Client *client);
+    // Tells every client soon, as after a change of state: something they wait for is there.
+    void tellClients();
+
+    // A thread holding Lock waits here, the lock released meanwhile, until the loop's thread
+    // calls wake(); callers check their condition again, as with any condition variable.
+    void wait();
+    void wake();
 
 private:
     SoundServer();

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioOutput.h"
+#include "CallMicrophone.h"
 #include "FliteVoice.h"
 #include "SampleQueue.h"
 #include "SoundServer.h"
@@ -40,8 +41,11 @@ constexpr std::size_t SilentHeadroom = bytesFor(SilentStep) / BytesPerSample;
 class SoundServerOutput final : public AudioOutput, private SoundServer::Client
 {
 public:
-    SoundServerOutput(SampleQueue &queue, QByteArray streamName)
-        : m_queue(queue), m_name(std::move(streamName)), m_server(SoundServer::instance())
+    SoundServerOutput(SampleQueue &queue, QByteArray streamName, CallMicrophone *microphone)
+        : m_queue(queue)
+        , m_name(std::move(streamName))
+        , m_server(SoundServer::instance())
+        , m_microphone(microphone)
     {
         SoundServer::Lock lock(m_server);
         pa_mainloop_api *api = m_server.api();
@@ -76,8 +80,10 @@ public:
         SoundServer::Lock lock(m_server);
         stopSilentClock();
         if (m_stream && pa_stream_get_state(m_stream) == PA_STREAM_READY) {
-            if (pa_operation *op = pa_stream_flush(m_stream, nullptr, nullptr))
-                pa_operation_unref(op);
+            for (pa_stream *stream : { m_stream, m_callStream })
+                if (stream && pa_stream_get_state(stream) == PA_STREAM_READY)
+                    if (pa_operation *op = pa_stream_flush(stream, nullptr, nullptr))
+                        pa_operation_unref(op);
             armIdleTimer();
         }
         m_drained = false;
@@ -115,6 +121,7 @@ private:
         if (m_queue.nextStartsText() && !m_askedForThisText) {
             m_askedForThisText = true;
             m_streamBroken = false;
+            m_callStreamBroken = false;
             m_server.connect();
         }
         switch (m_server.state()) {
@@ -135,10 +142,10 @@ private:
         startSilentClock();
     }
 
-    std::size_t takeSamples(int16_t *out, std::size_t max)
+    std::size_t takeSamples(int16_t *out, std::size_t max, bool *intoCalls = nullptr)
     {
         bool beganText = false;
-        const std::size_t taken = m_queue.take(out, max, &beganText);
+        const std::size_t taken = m_queue.take(out, max, &beganText, intoCalls);
         if (beganText)
             m_askedForThisText = false;
         return taken;
@@ -153,25 +160,124 @@ private:
             openStream();
             return; // written to once it is ready
         }
-        if (pa_stream_get_state(m_stream) != PA_STREAM_READY)
+        if (pa_stream_get_state(m_stream) != PA_STREAM_READY || !callStreamSettled())
             return;
         if (m_corked) {
             m_corked = false;
-            if (pa_operation *op = pa_stream_cork(m_stream, 0, nullptr, nullptr))
-                pa_operation_unref(op);
+            for (pa_stream *stream : { m_stream, m_callStream })
+                if (stream)
+                    if (pa_operation *op = pa_stream_cork(stream, 0, nullptr, nullptr))
+                        pa_operation_unref(op);
         }
         writeToStream();
     }
 
-    void openStream()
+    // --- the stream into calls, beside the first and written with it ---
+
+    // Whether the call stream is as ready as it will get for this text: a text waits while the
+    // microphone loads or the stream connects, so a call hears it from its first sample.
+    bool callStreamSettled()
+    {
+        if (!m_microphone || m_callStreamBroken)
+            return true;
+        switch (m_microphone->state()) {
+        case CallMicrophone::State::Loading:
+            return false;
+        case CallMicrophone::State::Absent:
+            closeCallStream();
+            return true;
+        case CallMicrophone::State::Ready:
+            break;
+        }
+        if (!m_callStream) {
+            openCallStream();
+            return !m_callStream;
+        }
+        return pa_stream_get_state(m_callStream) == PA_STREAM_READY;
+    }
+
+    void openCallStream()
+    {
+        const QByteArray name = m_name + " in calls";
+        m_callStream = newStream(name);
+        if (!m_callStream) {
+            m_callStreamBroken = true;
+            return;
+        }
+        pa_stream_set_state_callback(m_callStream, callStreamStateChanged, this);
+        const pa_buffer_attr attributes = bufferAttributes();
+        // Never moved elsewhere by the user or the server: on the speakers it would be heard
+        // twice, and a sink going away would take the stream's sound along.
+        if (pa_stream_connect_playback(m_callStream, CallMicrophone::SinkName, &attributes,
+                static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE
+                    | (m_corked ? PA_STREAM_START_CORKED : 0)),
+                nullptr, nullptr)
+            < 0) {
+            closeCallStream();
+            m_callStreamBroken = true;
+        }
+    }
+
+    void closeCallStream()
+    {
+        if (!m_callStream)
+            return;
+        pa_stream_set_state_callback(m_callStream, nullptr, nullptr);
+        pa_stream_disconnect(m_callStream);
+        pa_stream_unref(m_callStream);
+        m_callStream = nullptr;
+    }
+
+    void callStreamFailed()
+    {
+        closeCallStream();
+        // The rest of this text is heard here only; the next one tries again.
+        m_callStreamBroken = true;
+        service();
+    }
+
+    static void callStreamStateChanged(pa_stream *stream, void *self)
+    {
+        auto *output = static_cast<SoundServerOutput *>(self);
+        switch (pa_stream_get_state(stream)) {
+        case PA_STREAM_READY:
+            output->service();
+            break;
+        case PA_STREAM_FAILED:
+        case PA_STREAM_TERMINATED:
+            output->callStreamFailed();
+            break;
+        default:
+            break;
+        }
+    }
+
+    pa_stream *newStream(const QByteArray &name)
     {
         const pa_sample_spec spec { PA_SAMPLE_S16LE, flitevoice::SampleRate, 1 };
         pa_proplist *properties = pa_proplist_new();
-        pa_proplist_sets(properties, PA_PROP_MEDIA_NAME, m_name.constData());
+        pa_proplist_sets(properties, PA_PROP_MEDIA_NAME, name.constData());
         pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, "org.vocalo.Vocalo");
-        m_stream = pa_stream_new_with_proplist(
-            m_server.context(), m_name.constData(), &spec, nullptr, properties);
+        pa_stream *stream = pa_stream_new_with_proplist(
+            m_server.context(), name.constData(), &spec, nullptr, properties);
         pa_proplist_free(properties);
+        return stream;
+    }
+
+    static pa_buffer_attr bufferAttributes()
+    {
+        pa_buffer_attr attributes;
+        attributes.maxlength = static_cast<uint32_t>(-1);
+        attributes.tlength = static_cast<uint32_t>(bytesFor(TargetLatency));
+        attributes.prebuf = static_cast<uint32_t>(bytesFor(Prebuffer));
+        attributes.minreq = static_cast<uint32_t>(bytesFor(MinRequest));
+        attributes.fragsize = static_cast<uint32_t>(-1);
+        return attributes;
+    }
+
+    void openStream()
+    {
+        m_stream = newStream(m_name);
         if (!m_stream) {
             m_streamBroken = true;
             startSilentClock();
@@ -180,12 +286,7 @@ private:
         pa_stream_set_state_callback(m_stream, streamStateChanged, this);
         pa_stream_set_write_callback(m_stream, streamWantsData, this);
         pa_stream_set_underflow_callback(m_stream, streamRanDry, this);
-        pa_buffer_attr attributes;
-        attributes.maxlength = static_cast<uint32_t>(-1);
-        attributes.tlength = static_cast<uint32_t>(bytesFor(TargetLatency));
-        attributes.prebuf = static_cast<uint32_t>(bytesFor(Prebuffer));
-        attributes.minreq = static_cast<uint32_t>(bytesFor(MinRequest));
-        attributes.fragsize = static_cast<uint32_t>(-1);
+        const pa_buffer_attr attributes = bufferAttributes();
         m_corked = false;
         // No device named: the server routes the stream, PULSE_SINK and the user's choices
         // included. A PULSE_SINK naming no sink is asked for again without it.
@@ -198,6 +299,7 @@ private:
 
     void closeStream()
     {
+        closeCallStream();
         if (!m_stream)
             return;
         pa_stream_set_state_callback(m_stream, nullptr, nullptr);
@@ -235,12 +337,17 @@ private:
             std::size_t bytes = room;
             if (pa_stream_begin_write(m_stream, &buffer, &bytes) < 0 || !buffer)
                 return;
+            bool intoCalls = false;
             const std::size_t n
-                = takeSamples(static_cast<int16_t *>(buffer), bytes / BytesPerSample);
+                = takeSamples(static_cast<int16_t *>(buffer), bytes / BytesPerSample, &intoCalls);
             if (n == 0) {
                 pa_stream_cancel_write(m_stream);
                 break;
             }
+            // Copied by the server's library before the buffer goes to the first stream.
+            if (intoCalls && m_callStream && pa_stream_get_state(m_callStream) == PA_STREAM_READY)
+                pa_stream_write(
+                    m_callStream, buffer, n * BytesPerSample, nullptr, 0, PA_SEEK_RELATIVE);
             pa_stream_write(m_stream, buffer, n * BytesPerSample, nullptr, 0, PA_SEEK_RELATIVE);
             room -= n * BytesPerSample;
         }
@@ -302,8 +409,10 @@ private:
             return;
         output->m_corked = true;
         output->m_drained = false;
-        if (pa_operation *op = pa_stream_cork(output->m_stream, 1, nullptr, nullptr))
-            pa_operation_unref(op);
+        for (pa_stream *stream : { output->m_stream, output->m_callStream })
+            if (stream && pa_stream_get_state(stream) == PA_STREAM_READY)
+                if (pa_operation *op = pa_stream_cork(stream, 1, nullptr, nullptr))
+                    pa_operation_unref(op);
     }
 
     // --- no server: real time into nothing ---
@@ -359,6 +468,8 @@ private:
     SampleQueue &m_queue;
     const QByteArray m_name;
     SoundServer &m_server;
+    // Where the instance is heard in calls too; null where it is not.
+    CallMicrophone *m_microphone;
     pa_defer_event *m_wake = nullptr;
 
     pa_stream *m_stream = nullptr;
@@ -367,6 +478,8 @@ private:
     bool m_drained = false;
     bool m_streamBroken = false;
     bool m_useDefaultSink = false;
+    pa_stream *m_callStream = nullptr;
+    bool m_callStreamBroken = false;
     bool m_askedForThisText = false;
     pa_time_event *m_idleTimer = nullptr;
     std::size_t m_underruns = 0;
@@ -379,9 +492,23 @@ private:
 
 } // namespace
 
-AudioOutputFactory soundServerOutput(const QString &streamName)
+AudioOutputFactory soundServerOutput(const QString &streamName, InCalls inCalls)
 {
-    return [name = streamName.toUtf8()](SampleQueue &queue) -> std::unique_ptr<AudioOutput> {
-        return std::make_unique<SoundServerOutput>(queue, name);
-    };
+    return
+        [name = streamName.toUtf8(), inCalls](SampleQueue &queue) -> std::unique_ptr<AudioOutput> {
+            return std::make_unique<SoundServerOutput>(
+                queue, name, inCalls == InCalls::Heard ? &CallMicrophone::instance() : nullptr);
+        };
+}
+
+void addCallMicrophone()
+{
+    CallMicrophone::instance();
+}
+
+void removeCallMicrophone()
+{
+    // Nothing to remove where no window was ever heard in calls.
+    if (CallMicrophone *microphone = CallMicrophone::existing())
+        microphone->remove();
 }

@@ -15,6 +15,9 @@ public:
     virtual ~SpeechEngine() = default;
 
     virtual void Speak(const QString &text) = 0;
+    // As Speak, but never heard in a call: for what the program says to the person at the desk
+    // of its own accord, not what the user chose to say. Engines without calls just speak.
+    virtual void SpeakToDeskOnly(const QString &text) { Speak(text); }
     // Words per minute; the speed scroll bar gives 50..250.
     virtual void SetSpeed(int wordsPerMinute) = 0;
     // Mean fundamental frequency in Hz; the pitch scroll bar gives 50..400.

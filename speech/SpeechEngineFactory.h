@@ -9,8 +9,9 @@
 #include <memory>
 
 // A window's speech control: Flite, playing through a stream of its own on the desktop's sound
-// server, shown in the mixer as `streamName`.
-std::unique_ptr<SpeechEngine> createSpeechEngine(const QString &streamName);
+// server, shown in the mixer as `streamName`; heard in calls too where `inCalls` says so.
+std::unique_ptr<SpeechEngine> createSpeechEngine(
+    const QString &streamName, InCalls inCalls = InCalls::NotHeard);
 // The same engine playing into the given output instead (tests listen through this).
 std::unique_ptr<SpeechEngine> createSpeechEngine(const AudioOutputFactory &outputFactory);
 

@@ -318,7 +318,8 @@ void MainFRM::load()
         WindowTools::MakeTopmost(twips());
     if (m_notOnTop->isChecked())
         WindowTools::MakeNotTopmost(twips());
-    m_ds->Speak(QStringLiteral("Vocalo 1 Point O By. Quillon!"));
+    // The program's own greeting, not something the user chose to say: kept out of calls.
+    m_ds->SpeakToDeskOnly(QStringLiteral("Vocalo 1 Point O By. Quillon!"));
 }
 
 bool MainFRM::eventFilter(QObject *watched, QEvent *event)

@@ -75,7 +75,9 @@ void MenuForm::MNUAbout_Click()
 {
     MessageBox::show(QStringLiteral("Vocalo 1.0\nBy Quillon\n\nSpeech: ")
             + speechEngineDescription()
-            + QStringLiteral("\nEsc stops speaking; Up and Down bring back earlier lines."),
+            + QStringLiteral("\nEsc stops speaking; Up and Down bring back earlier lines.")
+            + QStringLiteral("\nIn a call, choose \"Vocalo\" as the microphone: the call hears "
+                             "what you say here."),
         QStringLiteral("About Vocalo"));
 }
 

@@ -119,6 +119,8 @@ void endsWhenTheDisplayGoesAwayMidSpeech(int round)
         << "crashed with signal " << vocalo.exitCode() << ": " << errors.toStdString();
     EXPECT_EQ(vocalo.exitCode(), 1) << errors.toStdString();
     EXPECT_TRUE(errors.contains("vocalo: the display went away")) << errors.toStdString();
+    EXPECT_FALSE(run("pactl", { "list", "short", "sources" }).output.contains("vocalo_microphone"))
+        << "its microphone outlived it";
 }
 
 TEST(DisplayLoss, EndsWithAnErrorStatusWhileALongTextIsSpoken)

@@ -179,6 +179,12 @@ void endWithThisProcess(QProcess &process)
 }
 
 MonitorRecorder::MonitorRecorder()
+    : MonitorRecorder(qEnvironmentVariable("VOCALO_TEST_SINK", "vocalo_test_sink") + ".monitor",
+        qEnvironmentVariable("VOCALO_TEST_SINK", "vocalo_test_sink"))
+{ }
+
+MonitorRecorder::MonitorRecorder(const QString &source, const QString &sink)
+    : m_source(source), m_sink(sink)
 {
     QTemporaryFile file(QDir::tempPath() + "/vocalo-monitor-XXXXXX.raw");
     file.setAutoRemove(false);
@@ -199,16 +205,15 @@ MonitorRecorder::~MonitorRecorder()
 
 void MonitorRecorder::start()
 {
-    const QString sink = qEnvironmentVariable("VOCALO_TEST_SINK", "vocalo_test_sink");
     const QStringList format = { "--raw", "--format=s16le", "--rate=16000", "--channels=1" };
     m_keepAlive.setStandardInputFile("/dev/zero");
     endWithThisProcess(m_keepAlive);
     endWithThisProcess(m_recorder);
     m_keepAlive.start("pacat",
-        QStringList { "--playback", "--device=" + sink, "--client-name=vocalo-keep-alive" }
+        QStringList { "--playback", "--device=" + m_sink, "--client-name=vocalo-keep-alive" }
             + format);
     m_recorder.start("parec",
-        QStringList { "--device=" + sink + ".monitor", "--latency-msec=20" } + format
+        QStringList { "--device=" + m_source, "--latency-msec=20" } + format
             + QStringList { m_file });
     m_keepAlive.waitForStarted();
     m_recorder.waitForStarted();

@@ -81,6 +81,8 @@ public:
     static constexpr int SampleRate = 16000;
 
     MonitorRecorder();
+    // Records `source` instead, keeping `sink` running (the sink it is fed from).
+    MonitorRecorder(const QString &source, const QString &sink);
     ~MonitorRecorder();
     MonitorRecorder(const MonitorRecorder &) = delete;
     MonitorRecorder &operator=(const MonitorRecorder &) = delete;
@@ -91,6 +93,8 @@ public:
     std::vector<int16_t> samplesSoFar();
 
 private:
+    QString m_source;
+    QString m_sink;
     QProcess m_keepAlive;
     QProcess m_recorder;
     QString m_file;

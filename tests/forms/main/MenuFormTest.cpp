@@ -126,7 +126,9 @@ TEST_F(MainWindowFixture, AboutNamesTheProgramItsAuthorAndTheSpeechEngine)
     EXPECT_EQ(boxes[0], "About Vocalo");
     EXPECT_EQ(boxes[1],
         "Vocalo 1.0\nBy Quillon\n\nSpeech: " + speechEngineDescription()
-            + "\nEsc stops speaking; Up and Down bring back earlier lines.");
+            + "\nEsc stops speaking; Up and Down bring back earlier lines."
+              "\nIn a call, choose \"Vocalo\" as the microphone: the call hears what you say "
+              "here.");
     EXPECT_TRUE(boxes[1].contains(QRegularExpression("\n\nSpeech: Flite [0-9.]+, voice \\w+\n")))
         << qPrintable(boxes[1]);
 }

@@ -1,0 +1,222 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The "Vocalo" microphone as a call program sees it, on the real program and sound server (run
+// once on PulseAudio and once on PipeWire): recorded from the source the way a call records it,
+// compared with what the speakers carry, and counted in the server's list of sources.
+#include "AudioAnalysis.h"
+#include "Desktop.h"
+#include "TwipWindow.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+
+using namespace desktop;
+
+namespace {
+
+constexpr const char *Source = "vocalo_microphone";
+constexpr const char *Sink = "vocalo_call_line";
+
+// Sources described as "Vocalo", the name a call program offers.
+int vocaloMicrophones()
+{
+    const QStringList lines = run("pactl", { "list", "sources" }).output.split('\n');
+    return int(std::count_if(lines.begin(), lines.end(),
+        [](const QString &line) { return line.trimmed() == "Description: Vocalo"; }));
+}
+
+QString defaultSource()
+{
+    return run("pactl", { "get-default-source" }).output.trimmed();
+}
+
+std::vector<int16_t> since(const std::vector<int16_t> &samples, std::size_t mark)
+{
+    return { samples.begin() + std::ptrdiff_t(std::min(mark, samples.size())), samples.end() };
+}
+
+// Waits until sound came and has been followed by half a second of silence.
+bool heardAndQuiet(MonitorRecorder &recorder, std::size_t mark)
+{
+    return waitUntil(
+        [&] {
+            const auto heard = since(recorder.samplesSoFar(), mark);
+            const auto span = audio::nonSilentSpan(heard);
+            return span.found && heard.size() - span.last > std::size_t(audio::SampleRate) / 2;
+        },
+        15000);
+}
+
+class CallMicrophoneTest : public ::testing::Test
+{
+protected:
+    void startVocalo(VocaloProcess &vocalo)
+    {
+        vocalo.start();
+        ASSERT_TRUE(waitUntil([] { return vocaloMicrophones() == 1; }, 10000))
+            << "no \"Vocalo\" source while Vocalo runs";
+    }
+
+    void waitForStrip()
+    {
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                strip = findWindow("Vocalo 1.0", 0);
+                return strip && geometry(*strip)->viewable && focusedWindow() == *strip;
+            },
+            20000))
+            << "the strip never showed with the keyboard";
+    }
+
+    void clickAt(WindowId window, QPoint at)
+    {
+        const WindowGeometry g = geometry(window).value_or(WindowGeometry {});
+        xdotool({ "mousemove", "--sync", QString::number(g.x + at.x()),
+            QString::number(g.y + at.y()) });
+        xdotool({ "click", "1" });
+    }
+
+    // The n-th command of the strip's menu, chosen with the keyboard.
+    void choose(int command)
+    {
+        clickAt(*strip, { 364, 9 });
+        QTest::qWait(500);
+        for (int i = 0; i < command; ++i)
+            xdotool({ "key", "Down" });
+        xdotool({ "key", "Return" });
+    }
+
+    std::optional<WindowId> strip;
+};
+
+// What the call hears of one act, beside what the speakers play.
+struct Heard
+{
+    std::vector<int16_t> call;
+    std::vector<int16_t> speakers;
+};
+
+TEST_F(CallMicrophoneTest, CarriesWhatTheUserSaysAndNothingElseAndLeavesTheDefaultsAlone)
+{
+    const QString userMicrophone = defaultSource();
+    ASSERT_FALSE(userMicrophone.isEmpty());
+    VocaloProcess vocalo;
+    startVocalo(vocalo);
+    MonitorRecorder call(Source, Sink);
+    MonitorRecorder speakers;
+    call.start();
+    speakers.start();
+    EXPECT_EQ(defaultSource(), userMicrophone) << "the new source became the default";
+
+    // The splash's greeting and the strip's own, on the speakers only.
+    waitForStrip();
+    ASSERT_TRUE(heardAndQuiet(speakers, 0)) << "no greeting on the speakers";
+    EXPECT_FALSE(audio::isNonSilent(call.samplesSoFar())) << "a greeting went into the call";
+
+    const auto hear = [&](const std::function<void()> &act) {
+        const std::size_t callMark = call.samplesSoFar().size();
+        const std::size_t speakersMark = speakers.samplesSoFar().size();
+        act();
+        heardAndQuiet(call, callMark);
+        heardAndQuiet(speakers, speakersMark);
+        return Heard { since(call.samplesSoFar(), callMark),
+            since(speakers.samplesSoFar(), speakersMark) };
+    };
+    const Heard line = hear([] {
+        xdotool({ "type", "--delay", "20", "Can you hear me?" });
+        xdotool({ "key", "Return" });
+    });
+    choose(2); // Quick Window
+    const auto board = findWindow("Quick Window!");
+    ASSERT_TRUE(board);
+    xdotool({ "windowmove", "--sync", QString::number(*board), "0", "0" });
+    const Heard phrase = hear([&] {
+        // Command27, the longest phrase.
+        clickAt(*board, TwipWindow::toPixelRect(2640, 3360, 1695, 255).center());
+    });
+    for (const Heard *heard : { &line, &phrase }) {
+        const auto onCall = audio::nonSilentSpan(heard->call);
+        const auto onSpeakers = audio::nonSilentSpan(heard->speakers);
+        ASSERT_TRUE(onCall.found) << "not heard in the call";
+        ASSERT_TRUE(onSpeakers.found) << "not heard on the speakers";
+        EXPECT_NEAR(onCall.seconds(), onSpeakers.seconds(), 0.1 * onSpeakers.seconds());
+        const double callLevel = audio::rms(heard->call);
+        const double speakersLevel = audio::rms(heard->speakers);
+        EXPECT_NEAR(callLevel / speakersLevel, 1.0, 0.25) << "not the same sound";
+    }
+    EXPECT_EQ(defaultSource(), userMicrophone);
+
+    // Esc silences the call as it silences the speakers.
+    clickAt(*strip, { 150, 9 });
+    xdotool({ "type", "--delay", "20",
+        "This line is long enough to be cut off by the escape key well before its end." });
+    const std::size_t entered = call.samplesSoFar().size();
+    xdotool({ "key", "Return" });
+    ASSERT_TRUE(waitUntil([&] { return audio::isNonSilent(since(call.samplesSoFar(), entered)); }));
+    xdotool({ "key", "Escape" });
+    const std::size_t stopped = call.samplesSoFar().size();
+    QTest::qWait(2000);
+    const auto afterEsc = audio::nonSilentSpan(since(call.samplesSoFar(), stopped));
+    // A hang bound: the line goes on for several seconds.
+    EXPECT_LT(afterEsc.last, std::size_t(audio::SampleRate)) << "the call still heard it";
+
+    choose(5); // Exit
+    ASSERT_TRUE(vocalo.waitForExit(5000));
+    EXPECT_EQ(vocaloMicrophones(), 0) << "left behind after Exit";
+    EXPECT_EQ(defaultSource(), userMicrophone);
+}
+
+TEST_F(CallMicrophoneTest, OneAfterAKillAndNoneAfterTheTerminationSignals)
+{
+    {
+        VocaloProcess killed;
+        startVocalo(killed);
+        ::kill(pid_t(killed.process().processId()), SIGKILL);
+        ASSERT_TRUE(killed.waitForExit(5000));
+        EXPECT_EQ(vocaloMicrophones(), 1) << "a killed process cannot take its device along";
+    }
+    for (const int signal : { SIGTERM, SIGINT }) {
+        SCOPED_TRACE(signal);
+        VocaloProcess vocalo;
+        startVocalo(vocalo);
+        // The leftover is replaced, never joined by a second.
+        for (int i = 0; i < 20; ++i) {
+            EXPECT_EQ(vocaloMicrophones(), 1);
+            QTest::qWait(100);
+        }
+        ::kill(pid_t(vocalo.process().processId()), signal);
+        ASSERT_TRUE(vocalo.waitForExit(5000));
+        EXPECT_EQ(vocalo.process().exitStatus(), QProcess::CrashExit) << "ended by the signal";
+        EXPECT_EQ(vocaloMicrophones(), 0);
+    }
+}
+
+TEST_F(CallMicrophoneTest, ComesBackWithARestartedServer)
+{
+    VocaloProcess vocalo;
+    startVocalo(vocalo);
+    waitForStrip();
+
+    ::kill(pid_t(qEnvironmentVariableIntValue("VOCALO_TEST_SOUND_PID")), SIGTERM);
+    QProcess server;
+    endWithThisProcess(server);
+    server.setProcessChannelMode(QProcess::ForwardedChannels);
+    const QString ready = qEnvironmentVariable("XDG_RUNTIME_DIR") + "/sound-server.ready";
+    ASSERT_TRUE(waitUntil([&] { return !QFile::exists(ready); }));
+    server.start(qEnvironmentVariable("VOCALO_TEST_SOUND_SERVER"),
+        { qEnvironmentVariable("VOCALO_TEST_SOUND") });
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(ready); }, 15000));
+    ASSERT_TRUE(waitUntil([] { return vocaloMicrophones() == 1; }, 10000))
+        << "the microphone did not come back with the server";
+
+    MonitorRecorder call(Source, Sink);
+    call.start();
+    xdotool({ "type", "--delay", "20", "Still there?" });
+    xdotool({ "key", "Return" });
+    EXPECT_TRUE(heardAndQuiet(call, 0)) << "the next line did not reach the call";
+}
+
+} // namespace
