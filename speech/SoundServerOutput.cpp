@@ -204,7 +204,7 @@ private:
             m_callStreamBroken = true;
             return;
         }
-        pa_stream_set_state_callback(m_callStream, callStreamStateChanged, this);
+        pa_stream_set_state_callback(m_callStream, streamStateChanged, this);
         const pa_buffer_attr attributes = bufferAttributes();
         // Never moved elsewhere by the user or the server: on the speakers it would be heard
         // twice, and a sink going away would take the stream's sound along.
@@ -234,22 +234,6 @@ private:
         // The rest of this text is heard here only; the next one tries again.
         m_callStreamBroken = true;
         service();
-    }
-
-    static void callStreamStateChanged(pa_stream *stream, void *self)
-    {
-        auto *output = static_cast<SoundServerOutput *>(self);
-        switch (pa_stream_get_state(stream)) {
-        case PA_STREAM_READY:
-            output->service();
-            break;
-        case PA_STREAM_FAILED:
-        case PA_STREAM_TERMINATED:
-            output->callStreamFailed();
-            break;
-        default:
-            break;
-        }
     }
 
     pa_stream *newStream(const QByteArray &name)
@@ -365,7 +349,10 @@ private:
             break;
         case PA_STREAM_FAILED:
         case PA_STREAM_TERMINATED:
-            output->streamFailed();
+            if (stream == output->m_callStream)
+                output->callStreamFailed();
+            else
+                output->streamFailed();
             break;
         default:
             break;
