@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -78,7 +79,7 @@ protected:
         box.setCompletionSource(&conversation);
     }
 
-    Conversation conversation { { "Thank you so much.", "I'm in Manchester." } };
+    Conversation conversation { { "Thank you so much.", "I'm in Manchester.", "שלום לך." } };
     QWidget window;
     TextBox box { &window };
 };
@@ -90,7 +91,11 @@ TEST_P(TextBoxSuggestionTest, FollowsTheRules)
         if (key.recall)
             box.setText(key.text);
         else if (!key.text.isEmpty())
-            QTest::keyClicks(&box, key.text);
+            for (QChar c : key.text) {
+                // QTest's key clicks know ASCII only.
+                QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+                QApplication::sendEvent(&box, &typed);
+            }
         else
             QTest::keyClick(&box, key.key, key.modifiers);
     }
@@ -121,6 +126,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, TextBoxSuggestionTest,
         Row { "nothing after a recall", { recall("thank you"), press(Qt::Key_Tab) }, "thank you",
             "" },
         Row { "until a key is typed", { recall("thank you"), keys(" s") }, "thank you s", "o" },
+        Row { "nothing in a right-to-left line", { keys("של") }, "של", "" },
         Row { "other keys go on as before", { keys("tha"), keys("w") }, "thaw", "" }));
 
 TEST_F(TextBoxSuggestionTest, IsDrawnDimmedAfterTheCursorAndNeverCopied)
