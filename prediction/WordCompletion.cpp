@@ -41,8 +41,12 @@ void WordCompletion::learn(const QString &line)
         }
         if (start >= 0) {
             const QString word = line.mid(start, i - start);
+            // The latest use inside a sentence decides: the board says "You are a Freak.",
+            // and a user who then writes "freak" gets it back in lower case.
             if (!sentenceStart && word.at(0).isUpper())
                 m_capitalised.insert(word.toLower(), word);
+            else if (!sentenceStart && word.at(0).isLower())
+                m_capitalised.remove(word.toLower());
             sentenceStart = false;
             start = -1;
         }

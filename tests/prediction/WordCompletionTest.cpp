@@ -58,6 +58,8 @@ INSTANTIATE_TEST_SUITE_P(Rules, WordCompletionTest,
             "Manchester" },
         Row {
             "whatever the letters typed", { "She lives in Manchester." }, "in man", "Manchester" },
+        Row { "until it is written in lower case", { "You are a Freak.", "what a freak show" },
+            "a fre", "freak" },
         Row { "a sentence starts with a capital", { "good morning to you" }, "Hi. ", "Good" },
         Row {
             "the next word follows what followed before", { "a cup of tea" }, "a cup of ", "tea" },
