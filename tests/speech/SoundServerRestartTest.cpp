@@ -37,7 +37,8 @@ protected:
         desktop::MonitorRecorder recorder;
         recorder.start();
         engine.Speak(text);
-        return QTest::qWaitFor([&] { return audio::isNonSilent(recorder.samplesSoFar()); }, 20000);
+        return desktop::waitUntil(
+            [&] { return audio::isNonSilent(recorder.samplesSoFar()); }, 20000);
     }
 
     static inline QTemporaryDir *dir = nullptr;

@@ -26,7 +26,7 @@ std::vector<int16_t> record(const std::function<void()> &speak, int maxMs = 2000
     QElapsedTimer clock;
     clock.start();
     // Done once something sounded and the last 600 ms are silent.
-    const bool quiet = QTest::qWaitFor(
+    const bool quiet = desktop::waitUntil(
         [&] {
             const auto s = recorder.samplesSoFar();
             const std::size_t tail = audio::SampleRate * 6 / 10;
@@ -148,7 +148,7 @@ TEST(DesktopSpeechTest, NamedInTheMixerAndCorkedWhenIdle)
     recorder.start();
     engine->Speak(Sentence);
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return audio::isNonSilent(recorder.samplesSoFar()); }, 10000));
+        desktop::waitUntil([&] { return audio::isNonSilent(recorder.samplesSoFar()); }, 10000));
     const QStringList whileSpeaking = ourStreams();
     ASSERT_EQ(whileSpeaking.size(), 1) << whileSpeaking.join("").toStdString();
     EXPECT_TRUE(whileSpeaking[0].contains("media.name = \"Vocalo naming test\""));
@@ -157,7 +157,7 @@ TEST(DesktopSpeechTest, NamedInTheMixerAndCorkedWhenIdle)
     EXPECT_TRUE(whileSpeaking[0].contains("Corked: no"));
 
     const auto quiet = record([] {});
-    EXPECT_TRUE(QTest::qWaitFor(
+    EXPECT_TRUE(desktop::waitUntil(
         [&] {
             const QStringList streams = ourStreams();
             return streams.size() == 1 && streams[0].contains("Corked: yes");
@@ -176,7 +176,7 @@ TEST(DesktopSpeechTest, StopSilencesTheSinkAndTheNextTextPlays)
     engine->Speak(Sentence + ' ' + Sentence + ' ' + Sentence);
     engine->Speak("Queued behind it.");
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return audio::isNonSilent(recorder.samplesSoFar()); }, 10000));
+        desktop::waitUntil([&] { return audio::isNonSilent(recorder.samplesSoFar()); }, 10000));
     QTest::qWait(500);
     // The recorder lags the sink a little, so this overstates the time it takes to fall silent.
     const std::size_t atStop = recorder.samplesSoFar().size();
@@ -192,7 +192,7 @@ TEST(DesktopSpeechTest, StopSilencesTheSinkAndTheNextTextPlays)
 
     const std::size_t beforeNext = recorder.samplesSoFar().size();
     engine->Speak("Again.");
-    EXPECT_TRUE(QTest::qWaitFor(
+    EXPECT_TRUE(desktop::waitUntil(
         [&] {
             const auto s = recorder.samplesSoFar();
             return audio::isNonSilent(std::span<const int16_t>(s).subspan(beforeNext));

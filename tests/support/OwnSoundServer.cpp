@@ -2,8 +2,6 @@
 #include "OwnSoundServer.h"
 #include "Desktop.h"
 
-#include <QTest>
-
 #include <csignal>
 
 OwnSoundServer::OwnSoundServer(const QString &dir) : m_socket(dir + "/native") { }
@@ -26,7 +24,7 @@ bool OwnSoundServer::start()
             "module-always-sink" });
     if (!m_server.waitForStarted())
         return false;
-    return QTest::qWaitFor(
+    return desktop::waitUntil(
         [&] {
             return desktop::run("pactl", { "--server=" + address(), "set-default-sink", SinkName })
                        .exitCode
@@ -37,10 +35,7 @@ bool OwnSoundServer::start()
 
 void OwnSoundServer::kill()
 {
-    if (m_server.state() == QProcess::NotRunning)
-        return;
-    m_server.kill();
-    m_server.waitForFinished();
+    desktop::reap(m_server);
 }
 
 void OwnSoundServer::freeze()

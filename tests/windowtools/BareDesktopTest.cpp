@@ -23,12 +23,6 @@ using namespace desktop;
 
 namespace {
 
-void step(const QStringList &args)
-{
-    xdotool(args);
-    QTest::qWait(50);
-}
-
 // Sets a property of 32-bit items through our own connection, as a window manager would.
 void setProperty(
     xcb_window_t window, const char *name, xcb_atom_t type, const std::vector<uint32_t> &items)
@@ -53,21 +47,21 @@ TEST(BareDesktop, DraggingMovesTheWindowByHandAndADropReleasesIt)
     widget.move(200, 150);
     showAndWait(widget);
     const WindowGeometry start = *geometry(widget.winId());
-    step({ "mousemove", QString::number(start.x + 100), QString::number(start.y + 40) });
-    step({ "mousedown", "1" });
+    pointer({ "mousemove", QString::number(start.x + 100), QString::number(start.y + 40) });
+    pointer({ "mousedown", "1" });
     for (int i = 1; i <= 6; ++i)
-        step({ "mousemove", QString::number(start.x + 100 + 10 * i),
+        pointer({ "mousemove", QString::number(start.x + 100 + 10 * i),
             QString::number(start.y + 40 + 5 * i) });
-    step({ "mouseup", "1" });
+    pointer({ "mouseup", "1" });
     EXPECT_TRUE(waitUntil([&] { return geometry(widget.winId())->x == start.x + 60; }, 3000))
         << "the window stayed at " << geometry(widget.winId())->x << ", started at " << start.x;
     EXPECT_EQ(geometry(widget.winId())->y, start.y + 30);
     EXPECT_EQ(widget.twips.top(), TwipWindow::toTwips(widget.y()));
 
     // Dropped: the pointer goes on alone, and a plain click leaves the window where it is.
-    step({ "mousemove", "600", "700" });
-    step({ "click", "1" });
-    step({ "mousemove", "50", "40" });
+    pointer({ "mousemove", "600", "700" });
+    pointer({ "click", "1" });
+    pointer({ "mousemove", "50", "40" });
     QTest::qWait(200);
     EXPECT_EQ(geometry(widget.winId())->x, start.x + 60);
     EXPECT_EQ(geometry(widget.winId())->y, start.y + 30);

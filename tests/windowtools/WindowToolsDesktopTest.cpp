@@ -3,6 +3,7 @@
 #include "DraggableWindow.h"
 #include "UnmapCounter.h"
 #include "WindowTools.h"
+#include "XWindowProbe.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -124,10 +125,14 @@ protected:
         xdotool({ "mousemove", "--sync", QString::number(start.x + 100),
             QString::number(start.y + 40) });
     }
-    void step(const QStringList &args)
+    // The first step of a drag hands it to the window manager, which takes the pointer once it
+    // has read the request: the steps after it are for the window manager to see.
+    void firstDragStep(int x, int y)
     {
-        xdotool(args);
-        QTest::qWait(50); // keep pace with the pointer as a person's desktop would
+        XWindowProbe probe;
+        probe.watchPointerGrabs(widget.winId());
+        pointer({ "mousemove", QString::number(x), QString::number(y) });
+        waitUntil([&] { return probe.pointerGrabbed(); });
     }
     DraggableWindow widget;
     WindowGeometry start;
@@ -135,17 +140,18 @@ protected:
 
 TEST_F(Dragging, ADragMovesTheWindowByThePointersDelta)
 {
-    step({ "mousedown", "1" });
-    for (int i = 1; i <= 6; ++i)
-        step({ "mousemove", QString::number(start.x + 100 + 10 * i),
+    pointer({ "mousedown", "1" });
+    firstDragStep(start.x + 110, start.y + 45);
+    for (int i = 2; i <= 6; ++i)
+        pointer({ "mousemove", QString::number(start.x + 100 + 10 * i),
             QString::number(start.y + 40 + 5 * i) });
-    step({ "mouseup", "1" });
+    pointer({ "mouseup", "1" });
     ASSERT_TRUE(waitUntil([&] { return geometry(widget.winId())->x == start.x + 60; }, 3000))
         << "window at " << geometry(widget.winId())->x;
     EXPECT_EQ(geometry(widget.winId())->y, start.y + 30);
 
     // Dropped: moving the pointer afterwards leaves the window alone.
-    step({ "mousemove", "50", "50" });
+    pointer({ "mousemove", "50", "50" });
     QTest::qWait(200);
     EXPECT_EQ(geometry(widget.winId())->x, start.x + 60);
     EXPECT_EQ(widget.twips.top(), TwipWindow::toTwips(start.y + 30));
@@ -153,18 +159,18 @@ TEST_F(Dragging, ADragMovesTheWindowByThePointersDelta)
 
 TEST_F(Dragging, AClickLeavesTheWindowWhereItWas)
 {
-    step({ "click", "1" });
-    step({ "mousemove", "40", "700" });
+    pointer({ "click", "1" });
+    pointer({ "mousemove", "40", "700" });
     QTest::qWait(200);
     const auto now = geometry(widget.winId());
     EXPECT_EQ(now->x, start.x);
     EXPECT_EQ(now->y, start.y);
     // And the next real drag still works.
-    step({ "mousemove", QString::number(start.x + 100), QString::number(start.y + 40) });
-    step({ "mousedown", "1" });
-    step({ "mousemove", QString::number(start.x + 120), QString::number(start.y + 40) });
-    step({ "mousemove", QString::number(start.x + 140), QString::number(start.y + 40) });
-    step({ "mouseup", "1" });
+    pointer({ "mousemove", QString::number(start.x + 100), QString::number(start.y + 40) });
+    pointer({ "mousedown", "1" });
+    firstDragStep(start.x + 120, start.y + 40);
+    pointer({ "mousemove", QString::number(start.x + 140), QString::number(start.y + 40) });
+    pointer({ "mouseup", "1" });
     EXPECT_TRUE(waitUntil([&] { return geometry(widget.winId())->x == start.x + 40; }, 3000));
 }
 

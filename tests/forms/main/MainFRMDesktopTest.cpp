@@ -50,8 +50,7 @@ protected:
 
     void pointerTo(QPoint point)
     {
-        xdotool({ "mousemove", "--sync", QString::number(point.x()), QString::number(point.y()) });
-        QTest::qWait(50); // keep pace with the pointer as a person's hand would
+        pointer({ "mousemove", "--sync", QString::number(point.x()), QString::number(point.y()) });
     }
 
     void clickAt(QPoint point)

@@ -23,9 +23,24 @@ constexpr int StartTimeoutMs = 20000;
 
 QStringList visibleVocaloWindows()
 {
-    return run("xdotool", { "search", "--onlyvisible", "--class", "vocalo" })
-        .output.split('\n', Qt::SkipEmptyParts);
+    QStringList ids;
+    for (const WindowId id : visibleWindowsOfClass("vocalo"))
+        ids << QString::number(id);
+    return ids;
 }
+
+// How many pixels of the text box differ between two shots of the strip.
+int changedInTheBox(const QImage &before, const QImage &after)
+{
+    int changed = 0;
+    for (int y = 2; y < 17; ++y)
+        for (int x = 10; x < 360; ++x)
+            changed += before.pixel(x, y) != after.pixel(x, y);
+    return changed;
+}
+
+// More than a blinking cursor and a few letters change.
+constexpr int PastedTextShows = 200;
 
 class RunningVocalo : public ::testing::Test
 {
@@ -121,9 +136,17 @@ protected:
     {
         QGuiApplication::clipboard()->setText(text);
         clickIntoData();
+        const QImage before(screenshot(*strip, "vocalo-before-paste"));
         xdotool({ "key", "ctrl+v" });
-        // The program asks this process for the clipboard's text.
-        QTest::qWait(1000);
+        // The program asks this process for the clipboard's text: the event loop runs until the
+        // box shows it.
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return changedInTheBox(before, QImage(screenshot(*strip, "vocalo-pasted")))
+                    > PastedTextShows;
+            },
+            10000, 100))
+            << "the pasted text never showed";
         xdotool({ "key", "Return" });
         return recorder.samplesSoFar().size();
     }
@@ -165,16 +188,6 @@ QString longSentences()
     for (int i = 0; i < 1000; ++i)
         words += QStringLiteral("here are ten words that keep one sentence going on ");
     return words;
-}
-
-// How many pixels of the text box differ between two shots of the strip.
-int changedInTheBox(const QImage &before, const QImage &after)
-{
-    int changed = 0;
-    for (int y = 2; y < 17; ++y)
-        for (int x = 10; x < 360; ++x)
-            changed += before.pixel(x, y) != after.pixel(x, y);
-    return changed;
 }
 
 double seconds(std::size_t samples)
@@ -247,8 +260,7 @@ TEST_F(RunningVocalo, OptionsOpensThePanelAndOkayFoldsItAway)
 {
     choose(Options);
     EXPECT_TRUE(waitUntil([&] { return stripGeometry().height == 169; }));
-    QTest::qWait(200);
-    screenshot(*strip, "vocalo-panel");
+    screenshotWhenDrawn(*strip, "vocalo-panel");
     clickOnStrip(TwipWindow::toPixels(2500), TwipWindow::toPixels(2220));
     EXPECT_TRUE(waitUntil([&] { return stripGeometry().height == 19; }));
 }
@@ -259,10 +271,7 @@ TEST_F(RunningVocalo, QuickWindowTwiceShowsOneWindow)
     ASSERT_TRUE(findWindow("Quick Window!"));
     choose(QuickWindow);
     QTest::qWait(300);
-    const QStringList shown
-        = run("xdotool", { "search", "--onlyvisible", "--name", "^Quick Window!$" })
-              .output.split('\n', Qt::SkipEmptyParts);
-    EXPECT_EQ(shown.size(), 1);
+    EXPECT_EQ(visibleWindows("Quick Window!").size(), 1);
 }
 
 TEST_F(RunningVocalo, AboutShowsItsBoxUntilItIsClosed)
@@ -270,8 +279,7 @@ TEST_F(RunningVocalo, AboutShowsItsBoxUntilItIsClosed)
     choose(About);
     const auto box = findWindow("About Vocalo");
     ASSERT_TRUE(box);
-    QTest::qWait(300); // drawn in full
-    screenshot(*box, "vocalo-about");
+    screenshotWhenDrawn(*box, "vocalo-about");
     EXPECT_TRUE(hasNetWmState(*box, "_NET_WM_STATE_ABOVE")) << "not hidden under the strip";
     xdotool({ "key", "Return" });
     EXPECT_TRUE(waitUntil([&] { return !findWindow("About Vocalo", 0); }));
@@ -414,15 +422,19 @@ TEST_F(RunningVocalo, KeysTypedAfterAPastedMegabyteShowAtItsEndAndItIsSpoken)
     QImage pasted;
     ASSERT_TRUE(waitUntil(
         [&] {
-            QTest::qWait(100);
             pasted = QImage(screenshot(*strip, "vocalo-pasted"));
-            return changedInTheBox(empty, pasted) > 200;
+            return changedInTheBox(empty, pasted) > PastedTextShows;
         },
-        10000))
+        10000, 100))
         << "the pasted text never showed";
     xdotool({ "type", "--delay", "20", "WWW" });
-    QTest::qWait(500);
-    const QImage typed(screenshot(*strip, "vocalo-pasted-typed"));
+    QImage typed;
+    waitUntil(
+        [&] {
+            typed = QImage(screenshot(*strip, "vocalo-pasted-typed"));
+            return changedInTheBox(pasted, typed) > 60;
+        },
+        5000, 100);
     // More than a blinking cursor: the line's end moved on by three letters.
     EXPECT_GT(changedInTheBox(pasted, typed), 60) << "the typed keys did not show";
     const std::size_t pressed = recorder.samplesSoFar().size();

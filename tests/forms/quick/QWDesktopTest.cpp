@@ -83,7 +83,7 @@ protected:
         MonitorRecorder recorder;
         recorder.start();
         act();
-        const bool quiet = QTest::qWaitFor(
+        const bool quiet = waitUntil(
             [&] {
                 const auto s = recorder.samplesSoFar();
                 const std::size_t tail = audio::SampleRate * 6 / 10;

@@ -1,16 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Desktop.h"
 
+#include "XWindowProbe.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryFile>
-#include <QTest>
 #include <QWidget>
 
+#include <xcb/xcb.h>
+
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <sys/prctl.h>
 
@@ -32,26 +38,24 @@ CommandResult run(const QString &program, const QStringList &arguments, int time
     return result;
 }
 
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
-{
-    return QTest::qWaitFor(condition, timeoutMs);
-}
-
 std::optional<WindowId> findWindow(const QString &title, int timeoutMs)
 {
+    XWindowProbe probe;
     std::optional<WindowId> found;
-    const QString pattern = '^' + QRegularExpression::escape(title) + '$';
-    waitUntil(
-        [&] {
-            const auto result = run("xdotool", { "search", "--name", pattern });
-            const QStringList ids = result.output.split('\n', Qt::SkipEmptyParts);
-            if (ids.isEmpty())
-                return false;
-            found = ids.first().toULongLong();
-            return true;
-        },
-        timeoutMs);
+    waitUntil([&] { return (found = probe.findViewable(title)).has_value(); }, timeoutMs);
     return found;
+}
+
+std::vector<WindowId> visibleWindows(const QString &title)
+{
+    const auto found = XWindowProbe().viewableTitled(title);
+    return { found.begin(), found.end() };
+}
+
+std::vector<WindowId> visibleWindowsOfClass(const QString &resourceClass)
+{
+    const auto found = XWindowProbe().viewableOfClass(resourceClass);
+    return { found.begin(), found.end() };
 }
 
 std::optional<WindowGeometry> geometry(WindowId window)
@@ -154,6 +158,27 @@ void xdotool(const QStringList &arguments)
     run("xdotool", arguments);
 }
 
+void pointer(const QStringList &arguments)
+{
+    // xdotool's connection is synced as it closes; a move it is not told to follow could still
+    // be on its way.
+    QStringList command = arguments;
+    if (command.value(0) == QLatin1String("mousemove") && !command.contains("--sync"))
+        command.insert(1, "--sync");
+    xdotool(command);
+    // The X server sends a client its events before the reply to a later request: after one
+    // round trip on this application's connection, everything the pointer caused is queued here.
+    const auto *x11
+        = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11)
+        return;
+    xcb_connection_t *connection = x11->connection();
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    // Once to read the X events, once more for the window system events they became.
+    for (int i = 0; i < 2; ++i)
+        QCoreApplication::processEvents();
+}
+
 static QString screenshotOf(const QString &window, const QString &name)
 {
     const QString folder = QStringLiteral(VOCALO_BINARY_DIR) + "/screenshots";
@@ -173,9 +198,38 @@ QString screenshotOfScreen(const QString &name)
     return screenshotOf("root", name);
 }
 
+QString screenshotWhenDrawn(WindowId window, const QString &name, int timeoutMs)
+{
+    QString path;
+    QImage previous;
+    waitUntil(
+        [&] {
+            path = screenshot(window, name);
+            QImage shot(path);
+            const bool same = !shot.isNull() && shot == previous;
+            previous = std::move(shot);
+            return same;
+        },
+        timeoutMs, 50);
+    return path;
+}
+
 void endWithThisProcess(QProcess &process)
 {
     process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
+
+void reap(QProcess &process, int graceMs)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    if (graceMs > 0) {
+        process.terminate();
+        if (process.waitForFinished(graceMs))
+            return;
+    }
+    process.kill();
+    process.waitForFinished();
 }
 
 MonitorRecorder::MonitorRecorder()
@@ -194,12 +248,8 @@ MonitorRecorder::MonitorRecorder(const QString &source, const QString &sink)
 
 MonitorRecorder::~MonitorRecorder()
 {
-    for (QProcess *p : { &m_recorder, &m_keepAlive }) {
-        if (p->state() != QProcess::NotRunning) {
-            p->kill();
-            p->waitForFinished();
-        }
-    }
+    reap(m_recorder);
+    reap(m_keepAlive);
     QFile::remove(m_file);
 }
 
@@ -218,7 +268,7 @@ void MonitorRecorder::start()
     m_keepAlive.waitForStarted();
     m_recorder.waitForStarted();
     // parec only writes once the stream is connected; wait for the first bytes.
-    if (!QTest::qWaitFor([&] { return QFileInfo(m_file).size() > 0; }, 5000))
+    if (!waitUntil([&] { return QFileInfo(m_file).size() > 0; }, 5000))
         qWarning("parec recorded nothing within 5 s");
 }
 
@@ -235,13 +285,8 @@ std::vector<int16_t> MonitorRecorder::samplesSoFar()
 
 std::vector<int16_t> MonitorRecorder::stop()
 {
-    for (QProcess *p : { &m_recorder, &m_keepAlive }) {
-        p->terminate();
-        if (!p->waitForFinished(2000)) {
-            p->kill();
-            p->waitForFinished();
-        }
-    }
+    reap(m_recorder, 2000);
+    reap(m_keepAlive, 2000);
     return samplesSoFar();
 }
 
@@ -254,10 +299,7 @@ VocaloProcess::VocaloProcess()
 
 VocaloProcess::~VocaloProcess()
 {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
+    reap(m_process);
 }
 
 void VocaloProcess::start(const QStringList &arguments)

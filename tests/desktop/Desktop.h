@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Wait.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
 class QWidget;
 
-#include <chrono>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -28,11 +28,12 @@ struct CommandResult
 // Runs a program to completion and returns its standard output.
 CommandResult run(const QString &program, const QStringList &arguments, int timeoutMs = 10000);
 
-// Polls the condition, running the event loop in between, until it holds or time runs out.
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 5000);
-
-// The first window whose title is exactly `title`.
+// A client window titled exactly `title` that is mapped on the screen (XWindowProbe).
 std::optional<WindowId> findWindow(const QString &title, int timeoutMs = 5000);
+// Every mapped client window titled exactly `title`, or of WM_CLASS class `resourceClass` (in any
+// case), topmost first.
+std::vector<WindowId> visibleWindows(const QString &title);
+std::vector<WindowId> visibleWindowsOfClass(const QString &resourceClass);
 
 struct WindowGeometry
 {
@@ -59,9 +60,15 @@ QStringList windowTypes(WindowId window);
 // The process is killed when the test process dies, also when ctest kills it on a time-out, so
 // no server or recorder outlives a test run. Call before starting it.
 void endWithThisProcess(QProcess &process);
+// Ends the process, if it runs, and reaps it: SIGTERM first when it is given `graceMs` to
+// finish, then SIGKILL.
+void reap(QProcess &process, int graceMs = 0);
 
 // Drives the real pointer and keyboard.
 void xdotool(const QStringList &arguments);
+// The same for pointer moves and buttons, and returns once this application has handled what
+// the X server sent it for them.
+void pointer(const QStringList &arguments);
 
 // Presses ("mousedown"), releases ("mouseup") or clicks ("click") the real pointer's left button
 // where the pointer is, and returns whether this application has handled the last button event
@@ -72,6 +79,8 @@ bool leftButton(const QString &action, int timeoutMs = 5000);
 QString screenshot(WindowId window, const QString &name);
 // The same for the whole screen: what a compositor drawn into the X server shows, too.
 QString screenshotOfScreen(const QString &name);
+// A screenshot of the window once it is drawn in full: two shots in a row agree.
+QString screenshotWhenDrawn(WindowId window, const QString &name, int timeoutMs = 5000);
 
 // Records the null sink's monitor as 16 kHz mono S16 samples while something plays. A silent
 // stream keeps the sink running, so the recording's timeline is real time.
