@@ -16,11 +16,14 @@ class AudioOutput
 public:
     virtual ~AudioOutput() = default;
 
-    // Samples wait in the queue: play them. Called after each push into an empty queue; never
-    // blocks, so the synthesis worker may call it holding the synthesiser.
+    // Samples wait in the queue: play them. Called after each push into an empty queue, by the
+    // synthesis worker holding the synthesiser. It only wakes the output's thread, but first waits
+    // for the lock that thread holds while it works; that thread never waits on a device or the
+    // server under it, only moves at most a buffer's worth of samples (25 ms of sound) or handles
+    // one reply of the server, well under a millisecond.
     virtual void samplesQueued() = 0;
     // Drops what the output still holds, so it falls silent at once. The queue has already been
-    // emptied. Never blocks.
+    // emptied. Waits only for the same lock as samplesQueued.
     virtual void flush() = 0;
 };
 

@@ -102,7 +102,7 @@ private:
 void speakJob(SampleQueue &queue, AudioOutput &output, const Job &job)
 {
     const flitevoice::Prosody prosody { static_cast<double>(job.pitch),
-        flitevoice::WordsPerMinuteAtStretchOne / job.speed };
+        flitevoice::stretchFor(job.speed) };
     textprep::SentenceSplitter sentences(textprep::clean(job.text));
     QString sentence;
     bool first = true;

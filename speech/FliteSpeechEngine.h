@@ -2,6 +2,7 @@
 #pragma once
 
 #include "AudioOutput.h"
+#include "FliteVoice.h"
 #include "SpeechEngine.h"
 
 #include <atomic>
@@ -20,9 +21,10 @@ public:
     static constexpr int MaxSpeed = 500;
     static constexpr int MinPitch = 50;
     static constexpr int MaxPitch = 500;
-    // Until the first SetSpeed/SetPitch, and for a window that never sets them: the voice's own.
+    // Until the first SetSpeed/SetPitch, and for a window that never sets them (the splash's
+    // greeting): a little slower than the voice's own rate, at the voice's own pitch.
     static constexpr int DefaultSpeed = 180;
-    static constexpr int DefaultPitch = 95;
+    static constexpr int DefaultPitch = flitevoice::OwnPitchHz;
 
     // Throws std::runtime_error when the system cannot give the instance its threads.
     explicit FliteSpeechEngine(const AudioOutputFactory &outputFactory);

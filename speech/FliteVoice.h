@@ -13,13 +13,20 @@
 namespace flitevoice {
 
 constexpr int SampleRate = 16000;
-// The voice's own rate at a duration stretch of 1, measured over read prose the way the engine
-// speaks it (sentence by sentence).
-constexpr double WordsPerMinuteAtStretchOne = 205.0;
+// The voice's own, as measured: its rate at a duration stretch of 1 over read prose, spoken the
+// way the engine speaks it (sentence by sentence), and the mean pitch it speaks at unasked.
+constexpr double OwnWordsPerMinute = 205.0;
+constexpr int OwnPitchHz = 95;
+
+// The duration stretch at which the voice speaks `wordsPerMinute`.
+constexpr double stretchFor(double wordsPerMinute)
+{
+    return OwnWordsPerMinute / wordsPerMinute;
+}
 
 struct Prosody
 {
-    double meanPitchHz = 95.0;
+    double meanPitchHz = OwnPitchHz;
     double durationStretch = 1.0;
 };
 

@@ -62,7 +62,7 @@ Header readHeader(uint8_t byte)
     const double wordsPerMinute
         = SlowestWordsPerMinute + speedStep * (FastestWordsPerMinute - SlowestWordsPerMinute) / 7.0;
     const double pitch = LowestPitchHz + pitchStep * (HighestPitchHz - LowestPitchHz) / 7.0;
-    return { (byte & 1) != 0, { pitch, flitevoice::WordsPerMinuteAtStretchOne / wordsPerMinute },
+    return { (byte & 1) != 0, { pitch, flitevoice::stretchFor(wordsPerMinute) },
         (byte & 0x80) != 0 };
 }
 

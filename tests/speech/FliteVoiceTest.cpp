@@ -85,8 +85,8 @@ TEST(FliteVoiceTest, DescriptionDoesNotWaitForASentenceBeingSynthesised)
     HoldingReceiver receiver;
     std::atomic<bool> synthesised = false;
     std::future<flitevoice::Outcome> speaking = std::async(std::launch::async, [&] {
-        const auto outcome = flitevoice::synthesize(longestSentence(),
-            { 85.0, flitevoice::WordsPerMinuteAtStretchOne / SlowestWordsPerMinute }, receiver);
+        const auto outcome = flitevoice::synthesize(
+            longestSentence(), { 85.0, flitevoice::stretchFor(SlowestWordsPerMinute) }, receiver);
         synthesised = true;
         return outcome;
     });
