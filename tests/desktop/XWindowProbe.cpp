@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -20,6 +21,7 @@ struct XWindowProbe::Connection
 {
     Display *display = nullptr;
     Window watched = 0;
+    std::vector<QPoint> moves;
     Window grabWatched = 0;
     bool grabbed = false;
 };
@@ -170,20 +172,27 @@ void XWindowProbe::watchMoves(WindowId window)
     XSync(display, False);
 }
 
-std::vector<QPoint> XWindowProbe::takeMoves()
+void XWindowProbe::readEvents()
 {
-    std::vector<QPoint> moves;
     Display *display = m_connection->display;
-    if (!display || !m_connection->watched)
-        return moves;
     XSync(display, False);
     while (XPending(display) > 0) {
         XEvent event;
         XNextEvent(display, &event);
         if (event.type == ConfigureNotify && event.xconfigure.window == m_connection->watched)
-            moves.emplace_back(event.xconfigure.x, event.xconfigure.y);
+            m_connection->moves.emplace_back(event.xconfigure.x, event.xconfigure.y);
+        else if (event.type == LeaveNotify && event.xcrossing.window == m_connection->grabWatched
+            && event.xcrossing.mode == NotifyGrab)
+            m_connection->grabbed = true;
     }
-    return moves;
+}
+
+std::vector<QPoint> XWindowProbe::takeMoves()
+{
+    if (!m_connection->display || !m_connection->watched)
+        return {};
+    readEvents();
+    return std::exchange(m_connection->moves, {});
 }
 
 void XWindowProbe::watchPointerGrabs(WindowId window)
@@ -199,16 +208,8 @@ void XWindowProbe::watchPointerGrabs(WindowId window)
 
 bool XWindowProbe::pointerGrabbed()
 {
-    Display *display = m_connection->display;
-    if (!display || !m_connection->grabWatched)
+    if (!m_connection->display || !m_connection->grabWatched)
         return false;
-    XSync(display, False);
-    while (XPending(display) > 0) {
-        XEvent event;
-        XNextEvent(display, &event);
-        if (event.type == LeaveNotify && event.xcrossing.window == m_connection->grabWatched
-            && event.xcrossing.mode == NotifyGrab)
-            m_connection->grabbed = true;
-    }
+    readEvents();
     return m_connection->grabbed;
 }

@@ -52,6 +52,8 @@ public:
 
 private:
     std::vector<WindowId> viewable(const std::function<bool(WindowId)> &matches);
+    // Reads what the X server has sent, keeping what a watch asked for.
+    void readEvents();
 
     struct Connection;
     std::unique_ptr<Connection> m_connection;
