@@ -362,7 +362,8 @@ private:
     static void streamWantsData(pa_stream *, std::size_t, void *self)
     {
         auto *output = static_cast<SoundServerOutput *>(self);
-        if (!output->m_corked)
+        // A fresh stream asks for samples at once; the call's stream may still be connecting.
+        if (!output->m_corked && output->callStreamSettled())
             output->writeToStream();
     }
 
