@@ -430,3 +430,20 @@ TEST_F(MainWindowFixture, EscStopsOnlyTheStripsSpeechAndKeepsTheText)
     EXPECT_EQ(quickLog->stops, 0);
     EXPECT_EQ(mainLog->spoken.size(), 1) << "only the greeting";
 }
+
+TEST_F(MainWindowFixture, TheStripOffersWordsOfTheBoardAndOfLinesSpokenAndSpeaksOnlyWhatWasTyped)
+{
+    TextBox &data = main->Data();
+    QTest::keyClicks(&data, "the doorb");
+    EXPECT_EQ(data.suggestion(), "ell") << "the board's phrases are known from the start";
+    QTest::keyClick(&data, Qt::Key_Return);
+    EXPECT_EQ(mainLog->spoken.last(), "the doorb");
+
+    QTest::keyClicks(&data, "Off to Quillonville now.");
+    QTest::keyClick(&data, Qt::Key_Return);
+    QTest::keyClicks(&data, "back in quil");
+    EXPECT_EQ(data.suggestion(), "lonville") << "a line spoken is learned";
+    QTest::keyClick(&data, Qt::Key_Tab);
+    QTest::keyClick(&data, Qt::Key_Return);
+    EXPECT_EQ(mainLog->spoken.last(), "back in Quillonville ");
+}
