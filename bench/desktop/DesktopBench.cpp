@@ -3,6 +3,7 @@
 // Enter key to the first sample heard on the sound server's monitor (with espeak-ng fed line by
 // line as a reference, in the same run), and what it costs while it sits idle. Run it inside
 // tests/harness/with-desktop; scripts/bench does that.
+#include "BusyLoops.h"
 #include "DesktopInput.h"
 #include "EchoBench.h"
 #include "Latencies.h"
@@ -50,8 +51,13 @@ struct Options
     int threshold = MonitorListener::AudibleThreshold;
     int idleSeconds = 3;
     int cpuSeconds = 20;
-    // Empty for everything, else "speech" (the lines, Esc, idle and the reference) or "echo".
+    // Empty for everything, else "speech" (the lines, Esc, idle, the reference and the probes),
+    // "echo", or "probes" (the bare probes alone, without Vocalo).
     std::string only;
+    // Bare programs that click on each line of their standard input: the floor of the sound path.
+    std::vector<std::pair<std::string, std::vector<std::string>>> probes;
+    // Lines spoken while busy loops hold every core; 0 for none.
+    int busyRuns = 0;
     echobench::Options echo;
 };
 
@@ -59,6 +65,21 @@ struct Options
 {
     std::cerr << "desktop-bench: " << why << '\n';
     std::exit(1);
+}
+
+// "label=program arg arg": words split at spaces.
+std::pair<std::string, std::vector<std::string>> probeCommand(const std::string &value)
+{
+    const std::size_t equals = value.find('=');
+    if (equals == std::string::npos || equals == 0)
+        fail("--probe takes LABEL=COMMAND");
+    std::vector<std::string> words;
+    std::istringstream stream(value.substr(equals + 1));
+    for (std::string word; stream >> word;)
+        words.push_back(word);
+    if (words.empty())
+        fail("--probe takes LABEL=COMMAND");
+    return { value.substr(0, equals), words };
 }
 
 Options parse(int argc, char **argv)
@@ -89,6 +110,10 @@ Options parse(int argc, char **argv)
             options.cpuSeconds = std::max(1, std::atoi(value.c_str()));
         else if (flag == "--only")
             options.only = value;
+        else if (flag == "--probe")
+            options.probes.push_back(probeCommand(value));
+        else if (flag == "--busy-runs")
+            options.busyRuns = std::max(0, std::atoi(value.c_str()));
         else if (flag == "--flood-lines")
             options.echo.floodLines = std::max(1, std::atoi(value.c_str()));
         else
@@ -99,12 +124,14 @@ Options parse(int argc, char **argv)
         || options.text.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789 ")
             != std::string::npos)
         fail("--text takes lower-case letters, digits and spaces");
-    if (options.only != "" && options.only != "speech" && options.only != "echo")
-        fail("--only takes speech or echo");
+    if (options.only != "" && options.only != "speech" && options.only != "echo"
+        && options.only != "probes")
+        fail("--only takes speech, echo or probes");
     if (options.vocalo.empty() || options.floor.empty())
         fail("usage: desktop-bench --vocalo PATH --floor PATH [--json PATH] [--log PATH] "
-             "[--only speech|echo] [--runs N] [--idle-seconds S] [--cpu-seconds S] "
-             "[--text WORDS] [--threshold N] [--flood-lines N]");
+             "[--only speech|echo|probes] [--runs N] [--idle-seconds S] [--cpu-seconds S] "
+             "[--text WORDS] [--threshold N] [--flood-lines N] [--probe 'LABEL=COMMAND ARGS'] "
+             "[--busy-runs N]");
     return options;
 }
 
@@ -195,6 +222,42 @@ void measureLine(MonitorListener &monitor, Latencies &into, bool backToBack,
         into.ms.push_back(*ms);
     else
         ++into.missed;
+}
+
+struct LineReader
+{
+    Latencies afterIdle;
+    Latencies backToBack;
+};
+
+// A program that sounds each line of its standard input. Its first line (loading a voice,
+// starting a stream) is not counted.
+LineReader measureReader(MonitorListener &monitor, const std::vector<std::string> &command,
+    const Options &options, std::chrono::milliseconds idleGap)
+{
+    LineReader reader;
+    int toReader = -1;
+    // A probe may play the voice's own line: "{text}" stands for it.
+    std::vector<std::string> words = command;
+    std::replace(words.begin(), words.end(), std::string("{text}"), options.text);
+    const pid_t pid = spawn(words, options.log, &toReader);
+    const std::string line = options.text + "\n";
+    const auto writeLine = [&] {
+        if (write(toReader, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+            fail(command.front() + " does not take its input");
+        return Clock::now();
+    };
+    if (!monitor.waitForSound(writeLine(), 10s))
+        fail(command.front() + " is not heard");
+    for (int i = 0; i < options.runs; ++i)
+        measureLine(
+            monitor, reader.afterIdle, false, idleGap, [] {}, writeLine);
+    for (int i = 0; i < options.runs; ++i)
+        measureLine(
+            monitor, reader.backToBack, true, idleGap, [] {}, writeLine);
+    close(toReader);
+    stop(pid);
+    return reader;
 }
 
 struct Idle
@@ -289,25 +352,34 @@ int main(int argc, char **argv)
         fail("no X display with the XTest extension");
 
     // Start-up: the splash, then its greeting, then the strip with the text box focused.
+    const bool withVocalo = options.only != "probes";
     const Clock::time_point launched = Clock::now();
-    const pid_t vocalo = spawn({ options.vocalo }, options.log);
-    if (!pollFor([&] { return input.viewable("Vocalo"); }, 10s))
-        fail("the splash never showed");
-    const double splashMs = msBetween(launched, Clock::now());
-    if (!monitor.waitForSound(launched, 10s))
-        fail("no greeting heard");
-    if (!pollFor([&] { return input.viewable("Vocalo 1.0"); }, 30s, 5ms))
-        fail("the strip never showed");
-    if (!monitor.waitForSilence(1500ms, 30s))
-        fail("the greeting never ended");
-    const long rssKiB = processstats::rssKiB(vocalo);
+    const pid_t vocalo = withVocalo ? spawn({ options.vocalo }, options.log) : 0;
+    double splashMs = NAN;
+    long rssKiB = 0;
+    if (withVocalo) {
+        if (!pollFor([&] { return input.viewable("Vocalo"); }, 10s))
+            fail("the splash never showed");
+        splashMs = msBetween(launched, Clock::now());
+        if (!monitor.waitForSound(launched, 10s))
+            fail("no greeting heard");
+        if (!pollFor([&] { return input.viewable("Vocalo 1.0"); }, 30s, 5ms))
+            fail("the strip never showed");
+        if (!monitor.waitForSilence(1500ms, 30s))
+            fail("the greeting never ended");
+        rssKiB = processstats::rssKiB(vocalo);
+    }
 
     const bool speech = options.only.empty() || options.only == "speech";
+    const bool probes = speech || options.only == "probes";
     const bool echo = options.only.empty() || options.only == "echo";
     const std::chrono::milliseconds idleGap = std::chrono::seconds(options.idleSeconds);
     Latencies vocaloIdle;
     Latencies vocaloBackToBack;
     Latencies vocaloEsc;
+    Latencies vocaloBusy;
+    Latencies longLineQuiet;
+    Latencies longLineBusy;
     Idle idle;
     if (speech) {
         const auto typeLine = [&] { input.type(options.text); };
@@ -339,6 +411,32 @@ int main(int argc, char **argv)
         const pid_t floor = spawn({ options.floor }, options.log);
         idle = measureIdle(monitor, vocalo, floor, options.cpuSeconds);
         stop(floor);
+
+        if (options.busyRuns > 0) {
+            // The voice says a line in the same time every time: a line that lasts longer ran out
+            // of samples on the way, by as much as it lasts longer. Once with the machine as it
+            // is, once with a busy loop on every core.
+            const auto sayLongLine = [&] {
+                if (!monitor.waitForSilence(1s, 60s))
+                    fail("the sound never stopped");
+                input.type(longLine);
+                std::this_thread::sleep_for(150ms);
+                const Clock::time_point entered = input.pressReturn();
+                if (!monitor.waitForSound(entered, 5s))
+                    fail("a long line was not heard");
+                const auto first = monitor.onsetAfter(entered, 1s);
+                if (!monitor.waitForSilence(1s, 60s) || !first)
+                    fail("the sound never stopped");
+                return msBetween(entered, *monitor.lastAudible()) - *first;
+            };
+            for (int i = 0; i < options.busyRuns; ++i)
+                longLineQuiet.ms.push_back(sayLongLine());
+            BusyLoops busy;
+            for (int i = 0; i < options.busyRuns; ++i)
+                measureLine(monitor, vocaloBusy, true, idleGap, typeLine, pressEnter);
+            for (int i = 0; i < options.busyRuns; ++i)
+                longLineBusy.ms.push_back(sayLongLine());
+        }
     }
     // After the idle figures, which a megabyte's aftermath would spoil.
     echobench::Figures echoes;
@@ -349,56 +447,57 @@ int main(int argc, char **argv)
             fail(error.what());
         }
     }
-    stop(vocalo);
+    if (withVocalo)
+        stop(vocalo);
 
-    Latencies espeakIdle;
-    Latencies espeakBackToBack;
-    if (speech) {
-        // The reference: a long-running espeak-ng that speaks each line of its standard input, the
-        // way a terminal hands it what is typed. Its first line loads the voice: not counted.
-        int toEspeak = -1;
-        const pid_t espeak = spawn({ "espeak-ng" }, options.log, &toEspeak);
-        const std::string line = options.text + "\n";
-        const auto writeLine = [&] {
-            if (write(toEspeak, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
-                fail("espeak-ng does not take its input");
-            return Clock::now();
-        };
-        if (!monitor.waitForSound(writeLine(), 10s))
-            fail("espeak-ng is not heard");
-        for (int i = 0; i < options.runs; ++i)
-            measureLine(
-                monitor, espeakIdle, false, idleGap, [] {}, writeLine);
-        for (int i = 0; i < options.runs; ++i)
-            measureLine(
-                monitor, espeakBackToBack, true, idleGap, [] {}, writeLine);
-        close(toEspeak);
-        stop(espeak);
-    }
+    // The reference, espeak-ng speaking each line of its standard input as a terminal hands it
+    // what is typed, and the bare probes, clicking on each line.
+    std::vector<std::pair<std::string, LineReader>> readers;
+    if (speech)
+        readers.emplace_back(
+            "espeak-ng reading stdin", measureReader(monitor, { "espeak-ng" }, options, idleGap));
+    if (probes)
+        for (const auto &[label, command] : options.probes)
+            readers.emplace_back(label, measureReader(monitor, command, options, idleGap));
 
     const double cpuRatio = idle.cpu / idle.floorCpu;
     const double runRatio = idle.run / idle.floorRun;
     const double wakeups = total(idle.threads);
     const double floorWakeups = total(idle.floorThreads);
 
-    std::printf("\nVocalo on a private desktop\n\n");
-    if (speech) {
+    std::printf("\nVocalo on a private desktop, sound server %s\n\n", monitor.serverName().c_str());
+    const auto row = [](const std::string &what, const Latencies &l) {
+        std::printf("%-52s %10s %10s %8d\n", what.c_str(), number(l.median()).c_str(),
+            number(l.p95()).c_str(), l.missed);
+    };
+    if (probes) {
         std::printf(
             "Speech (line \"%s\", n = %d per mode)\n\n", options.text.c_str(), options.runs);
-        std::printf("%-44s %10s %10s %8s\n", "Enter -> first audible sample", "median ms", "p95 ms",
+        std::printf("%-52s %10s %10s %8s\n", "Enter -> first audible sample", "median ms", "p95 ms",
             "missed");
-        const auto row = [](const char *what, const Latencies &l) {
-            std::printf("%-44s %10s %10s %8d\n", what, number(l.median()).c_str(),
-                number(l.p95()).c_str(), l.missed);
-        };
-        row("  vocalo, after idle", vocaloIdle);
-        row("  vocalo, back to back", vocaloBackToBack);
-        row("  espeak-ng reading stdin, after idle", espeakIdle);
-        row("  espeak-ng reading stdin, back to back", espeakBackToBack);
+        if (speech) {
+            row("  vocalo, after idle", vocaloIdle);
+            row("  vocalo, back to back", vocaloBackToBack);
+        }
+        for (const auto &[label, reader] : readers) {
+            row("  " + label + ", after idle", reader.afterIdle);
+            row("  " + label + ", back to back", reader.backToBack);
+        }
         std::printf("  (after idle: %d s of silence before the key; back to back: 0.5 s after the "
                     "previous line)\n",
             options.idleSeconds);
+    }
+    if (speech) {
         row("Esc a second into a line -> last audible", vocaloEsc);
+        if (options.busyRuns > 0) {
+            row("vocalo, back to back, every core busy", vocaloBusy);
+            row("A long line, first to last audible, as it is", longLineQuiet);
+            row("  and with every core busy", longLineBusy);
+            std::printf("  (a line lasting longer than the shortest ran dry by that much: %s ms "
+                        "at most as it is, %s ms with every core busy)\n",
+                number(longLineQuiet.max() - longLineQuiet.min()).c_str(),
+                number(longLineBusy.max() - longLineQuiet.min()).c_str());
+        }
         std::printf("\n");
         std::printf("Idle for %d s, %.1f s after the last speech\n", options.cpuSeconds,
             idle.startAfterSpeechS);
@@ -421,12 +520,15 @@ int main(int argc, char **argv)
         echobench::print(echoes);
         std::printf("\n");
     }
-    std::printf("RSS after start-up: %.1f MiB\n", static_cast<double>(rssKiB) / 1024);
-    std::printf("Process start -> splash mapped: %s ms\n", number(splashMs).c_str());
+    if (withVocalo)
+        std::printf("RSS after start-up: %.1f MiB\n", static_cast<double>(rssKiB) / 1024);
+    if (withVocalo)
+        std::printf("Process start -> splash mapped: %s ms\n", number(splashMs).c_str());
 
     std::ofstream out(options.json);
     out << "{\n"
         << "  \"text\": \"" << options.text << "\",\n"
+        << "  \"sound_server\": \"" << monitor.serverName() << "\",\n"
         << "  \"rss_after_startup_kib\": " << rssKiB << ",\n"
         << "  \"start_to_splash_mapped_ms\": " << number(splashMs, 2);
     if (speech)
@@ -434,9 +536,11 @@ int main(int argc, char **argv)
             << "  \"enter_to_first_audible\": {\n"
             << "    \"vocalo_after_idle\": " << jsonLatencies(vocaloIdle) << ",\n"
             << "    \"vocalo_back_to_back\": " << jsonLatencies(vocaloBackToBack) << ",\n"
-            << "    \"espeak_ng_after_idle\": " << jsonLatencies(espeakIdle) << ",\n"
-            << "    \"espeak_ng_back_to_back\": " << jsonLatencies(espeakBackToBack) << "\n"
+            << "    \"vocalo_back_to_back_every_core_busy\": " << jsonLatencies(vocaloBusy) << "\n"
             << "  },\n"
+            << "  \"long_line_first_to_last_audible\": {\"as_it_is\": "
+            << jsonLatencies(longLineQuiet)
+            << ", \"every_core_busy\": " << jsonLatencies(longLineBusy) << "},\n"
             << "  \"esc_to_last_audible\": " << jsonLatencies(vocaloEsc) << ",\n"
             << "  \"idle\": {\n"
             << "    \"seconds\": " << options.cpuSeconds << ",\n"
@@ -458,10 +562,19 @@ int main(int argc, char **argv)
             << "  }";
     if (echo)
         out << ",\n  \"echo\": " << echobench::json(echoes);
+    if (!readers.empty()) {
+        out << ",\n  \"line_readers\": {";
+        for (std::size_t i = 0; i < readers.size(); ++i)
+            out << (i ? "," : "") << "\n    \"" << readers[i].first
+                << "\": {\"after_idle\": " << jsonLatencies(readers[i].second.afterIdle)
+                << ", \"back_to_back\": " << jsonLatencies(readers[i].second.backToBack) << "}";
+        out << "\n  }";
+    }
     out << "\n}\n";
     std::printf("\nWritten to %s\n", options.json.c_str());
-    const int missed = vocaloIdle.missed + vocaloBackToBack.missed + espeakIdle.missed
-        + espeakBackToBack.missed + echoes.idle.missed + echoes.idleAnswered.missed
-        + echoes.afterPasteAnswered.missed;
+    int missed = vocaloIdle.missed + vocaloBackToBack.missed + vocaloBusy.missed
+        + echoes.idle.missed + echoes.idleAnswered.missed + echoes.afterPasteAnswered.missed;
+    for (const auto &[label, reader] : readers)
+        missed += reader.afterIdle.missed + reader.backToBack.missed;
     return missed == 0 ? 0 : 2;
 }

@@ -31,6 +31,7 @@ struct Latencies
         return sorted[std::max<std::size_t>(rank, 1) - 1];
     }
     double max() const { return ms.empty() ? NAN : *std::max_element(ms.begin(), ms.end()); }
+    double min() const { return ms.empty() ? NAN : *std::min_element(ms.begin(), ms.end()); }
 
 private:
     std::vector<double> sorted() const

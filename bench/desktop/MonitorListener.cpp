@@ -85,6 +85,18 @@ bool MonitorListener::start(const std::string &source, std::string &error)
         return false;
     }
 
+    const auto onServer = [](pa_context *, const pa_server_info *info, void *self) {
+        auto *listener = static_cast<MonitorListener *>(self);
+        if (info)
+            listener->m_serverName = std::string(info->server_name) + " " + info->server_version;
+        pa_threaded_mainloop_signal(listener->m_loop, 0);
+    };
+    if (pa_operation *operation = pa_context_get_server_info(m_context, onServer, this)) {
+        while (pa_operation_get_state(operation) == PA_OPERATION_RUNNING)
+            pa_threaded_mainloop_wait(m_loop);
+        pa_operation_unref(operation);
+    }
+
     const pa_sample_spec spec { PA_SAMPLE_S16LE, SampleRate, 1 };
     m_stream = pa_stream_new(m_context, "monitor", &spec, nullptr);
     pa_stream_set_state_callback(m_stream, onStreamState, this);

@@ -42,6 +42,8 @@ public:
     // Until anything audible has been played after `from`.
     bool waitForSound(Clock::time_point from, std::chrono::milliseconds timeout);
     std::optional<Clock::time_point> lastAudible();
+    // As the server names itself, e.g. "pulseaudio 16.1" or "PulseAudio (on PipeWire 0.3.65)".
+    std::string serverName() const { return m_serverName; }
 
     struct Streams
     {
@@ -63,4 +65,5 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     SoundOnset m_onset;
+    std::string m_serverName;
 };
