@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <sys/types.h>
+#include <QProcess>
 
+#include <memory>
 #include <vector>
 
 // One process spinning on every core for as long as this lives: a machine with no time to spare.
@@ -15,5 +16,5 @@ public:
     BusyLoops &operator=(const BusyLoops &) = delete;
 
 private:
-    std::vector<pid_t> m_pids;
+    std::vector<std::unique_ptr<QProcess>> m_loops;
 };

@@ -3,18 +3,24 @@
 // Enter key to the first sample heard on the sound server's monitor (with espeak-ng fed line by
 // line as a reference, in the same run), and what it costs while it sits idle. Run it inside
 // tests/harness/with-desktop; scripts/bench does that.
+#include "AudioAnalysis.h"
 #include "BusyLoops.h"
+#include "Desktop.h"
 #include "DesktopInput.h"
 #include "EchoBench.h"
 #include "Latencies.h"
 #include "MonitorListener.h"
 #include "ProcessStats.h"
+#include "XWindowProbe.h"
 
-#include <fcntl.h>
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <stdexcept>
 
@@ -23,7 +29,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -48,7 +53,7 @@ struct Options
     // rises over a hundred milliseconds and would measure the voice, not the program.
     std::string text = "papa";
     int runs = 20;
-    int threshold = MonitorListener::AudibleThreshold;
+    int threshold = audio::AudibleThreshold;
     int idleSeconds = 3;
     int cpuSeconds = 20;
     // Empty for everything, else "speech" (the lines, Esc, idle, the reference and the probes),
@@ -135,63 +140,40 @@ Options parse(int argc, char **argv)
     return options;
 }
 
-// Starts a program that dies with this one; its output goes to `log`. With `input`, its
-// standard input is the read end of a pipe whose write end is returned there.
-pid_t spawn(const std::vector<std::string> &command, const std::string &log, int *input = nullptr)
+// Starts a program that dies with this one; its output goes to `log`, and what is written to
+// it goes to its standard input.
+std::unique_ptr<QProcess> spawn(const std::vector<std::string> &command, const std::string &log)
 {
-    std::vector<char *> argv;
-    for (const std::string &word : command)
-        argv.push_back(const_cast<char *>(word.c_str()));
-    argv.push_back(nullptr);
-    int pipeEnds[2] = { -1, -1 };
-    if (input && pipe2(pipeEnds, O_CLOEXEC) != 0)
-        fail("no pipe");
-    const int logFd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (input)
-            dup2(pipeEnds[0], STDIN_FILENO);
-        if (logFd >= 0) {
-            dup2(logFd, STDOUT_FILENO);
-            dup2(logFd, STDERR_FILENO);
-        }
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    if (logFd >= 0)
-        close(logFd);
-    if (input) {
-        close(pipeEnds[0]);
-        *input = pipeEnds[1];
-    }
-    if (pid < 0)
+    auto process = std::make_unique<QProcess>();
+    QStringList arguments;
+    for (auto word = command.begin() + 1; word != command.end(); ++word)
+        arguments << QString::fromStdString(*word);
+    process->setStandardOutputFile(QString::fromStdString(log), QIODevice::Append);
+    process->setStandardErrorFile(QString::fromStdString(log), QIODevice::Append);
+    desktop::endWithThisProcess(*process);
+    process->start(QString::fromStdString(command.front()), arguments);
+    if (!process->waitForStarted())
         fail("could not start " + command.front());
-    return pid;
+    return process;
 }
 
-void stop(pid_t pid)
+pid_t pidOf(const QProcess &process)
 {
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 300; ++i) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid)
-            return;
-        std::this_thread::sleep_for(10ms);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
+    return static_cast<pid_t>(process.processId());
 }
 
-bool pollFor(const std::function<bool()> &condition, std::chrono::milliseconds timeout,
-    std::chrono::milliseconds step = 1ms)
+// SIGTERM, and SIGKILL after three seconds.
+void stop(QProcess &process)
 {
-    const auto deadline = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(step);
-    }
-    return true;
+    desktop::reap(process, 3000);
+}
+
+// Whether a client window titled exactly `title` shows within the time, looked for every `stepMs`.
+bool windowShows(const QString &title, std::chrono::milliseconds timeout, int stepMs)
+{
+    XWindowProbe windows;
+    return desktop::waitUntil([&] { return windows.findViewable(title).has_value(); },
+        static_cast<int>(timeout.count()), stepMs);
 }
 
 double msBetween(Clock::time_point from, Clock::time_point to)
@@ -236,14 +218,13 @@ LineReader measureReader(MonitorListener &monitor, const std::vector<std::string
     const Options &options, std::chrono::milliseconds idleGap)
 {
     LineReader reader;
-    int toReader = -1;
     // A probe may play the voice's own line: "{text}" stands for it.
     std::vector<std::string> words = command;
     std::replace(words.begin(), words.end(), std::string("{text}"), options.text);
-    const pid_t pid = spawn(words, options.log, &toReader);
-    const std::string line = options.text + "\n";
+    const std::unique_ptr<QProcess> program = spawn(words, options.log);
+    const QByteArray line = QByteArray::fromStdString(options.text) + '\n';
     const auto writeLine = [&] {
-        if (write(toReader, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+        if (program->write(line) != line.size() || !program->waitForBytesWritten(1000))
             fail(command.front() + " does not take its input");
         return Clock::now();
     };
@@ -255,10 +236,13 @@ LineReader measureReader(MonitorListener &monitor, const std::vector<std::string
     for (int i = 0; i < options.runs; ++i)
         measureLine(
             monitor, reader.backToBack, true, idleGap, [] {}, writeLine);
-    close(toReader);
-    stop(pid);
+    program->closeWriteChannel();
+    stop(*program);
     return reader;
 }
+
+// Several seconds of speech.
+constexpr const char *LongLine = "here are some words that keep the speech going for a while";
 
 struct Idle
 {
@@ -314,66 +298,26 @@ Idle measureIdle(MonitorListener &monitor, pid_t vocalo, pid_t floor, int second
     return idle;
 }
 
-std::string jsonThreads(const std::vector<processstats::ThreadRate> &rates)
+QJsonArray jsonThreads(const std::vector<processstats::ThreadRate> &rates)
 {
-    std::string text = "[";
-    for (std::size_t i = 0; i < rates.size(); ++i) {
-        std::string name;
-        for (const char c : rates[i].name)
-            if (c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20)
-                name += c;
-        text += std::string(i ? ", " : "") + "{\"tid\": " + std::to_string(rates[i].tid)
-            + ", \"name\": \"" + name + "\", \"per_second\": " + number(rates[i].perSecond, 1)
-            + "}";
-    }
-    return text + "]";
+    QJsonArray threads;
+    for (const auto &rate : rates)
+        threads.append(
+            QJsonObject { { "tid", rate.tid }, { "name", QString::fromStdString(rate.name) },
+                { "per_second", jsonNumber(rate.perSecond, 1) } });
+    return threads;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+QJsonObject jsonStreams(const MonitorListener::Streams &streams)
 {
-    const Options options = parse(argc, argv);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    // A reference program that is missing must end in a message, not in SIGPIPE.
-    signal(SIGPIPE, SIG_IGN);
-    for (const std::filesystem::path file : { options.log, options.json })
-        if (file.has_parent_path())
-            std::filesystem::create_directories(file.parent_path());
-    std::filesystem::remove(options.log);
+    return { { "open", streams.open }, { "running", streams.running } };
+}
 
-    MonitorListener monitor(options.threshold);
-    const char *sink = std::getenv("VOCALO_TEST_SINK");
-    std::string error;
-    if (!monitor.start(sink ? std::string(sink) + ".monitor" : "@DEFAULT_MONITOR@", error))
-        fail("cannot listen to the sound server: " + error);
-    DesktopInput input;
-    if (!input.ready())
-        fail("no X display with the XTest extension");
-
-    // Start-up: the splash, then its greeting, then the strip with the text box focused.
-    const bool withVocalo = options.only != "probes";
-    const Clock::time_point launched = Clock::now();
-    const pid_t vocalo = withVocalo ? spawn({ options.vocalo }, options.log) : 0;
+// Everything one run measures; what was not measured stays empty (NaN, no samples).
+struct Figures
+{
     double splashMs = NAN;
     long rssKiB = 0;
-    if (withVocalo) {
-        if (!pollFor([&] { return input.viewable("Vocalo"); }, 10s))
-            fail("the splash never showed");
-        splashMs = msBetween(launched, Clock::now());
-        if (!monitor.waitForSound(launched, 10s))
-            fail("no greeting heard");
-        if (!pollFor([&] { return input.viewable("Vocalo 1.0"); }, 30s, 5ms))
-            fail("the strip never showed");
-        if (!monitor.waitForSilence(1500ms, 30s))
-            fail("the greeting never ended");
-        rssKiB = processstats::rssKiB(vocalo);
-    }
-
-    const bool speech = options.only.empty() || options.only == "speech";
-    const bool probes = speech || options.only == "probes";
-    const bool echo = options.only.empty() || options.only == "echo";
-    const std::chrono::milliseconds idleGap = std::chrono::seconds(options.idleSeconds);
     Latencies vocaloIdle;
     Latencies vocaloBackToBack;
     Latencies vocaloEsc;
@@ -381,105 +325,186 @@ int main(int argc, char **argv)
     Latencies longLineQuiet;
     Latencies longLineBusy;
     Idle idle;
-    if (speech) {
-        const auto typeLine = [&] { input.type(options.text); };
-        const auto pressEnter = [&] { return input.pressReturn(); };
-        for (int i = 0; i < options.runs; ++i)
-            measureLine(monitor, vocaloIdle, false, idleGap, typeLine, pressEnter);
-        for (int i = 0; i < options.runs; ++i)
-            measureLine(monitor, vocaloBackToBack, true, idleGap, typeLine, pressEnter);
-
-        // Esc a second into a line of several seconds: how long the sound goes on after the key.
-        const std::string longLine = "here are some words that keep the speech going for a while";
-        for (int i = 0; i < std::max(1, options.runs / 2); ++i) {
-            if (!monitor.waitForSilence(1s, 60s))
-                fail("the sound never stopped");
-            input.type(longLine);
-            std::this_thread::sleep_for(150ms);
-            const Clock::time_point entered = input.pressReturn();
-            if (!monitor.waitForSound(entered, 5s)) {
-                ++vocaloEsc.missed;
-                continue;
-            }
-            std::this_thread::sleep_for(1s);
-            const Clock::time_point escaped = input.pressEscape();
-            if (!monitor.waitForSilence(1s, 60s))
-                fail("the sound never stopped");
-            vocaloEsc.ms.push_back(std::max(0.0, msBetween(escaped, *monitor.lastAudible())));
-        }
-
-        const pid_t floor = spawn({ options.floor }, options.log);
-        idle = measureIdle(monitor, vocalo, floor, options.cpuSeconds);
-        stop(floor);
-
-        if (options.busyRuns > 0) {
-            // The voice says a line in the same time every time: a line that lasts longer ran out
-            // of samples on the way, by as much as it lasts longer. Once with the machine as it
-            // is, once with a busy loop on every core.
-            const auto sayLongLine = [&] {
-                if (!monitor.waitForSilence(1s, 60s))
-                    fail("the sound never stopped");
-                input.type(longLine);
-                std::this_thread::sleep_for(150ms);
-                const Clock::time_point entered = input.pressReturn();
-                if (!monitor.waitForSound(entered, 5s))
-                    fail("a long line was not heard");
-                const auto first = monitor.onsetAfter(entered, 1s);
-                if (!monitor.waitForSilence(1s, 60s) || !first)
-                    fail("the sound never stopped");
-                return msBetween(entered, *monitor.lastAudible()) - *first;
-            };
-            for (int i = 0; i < options.busyRuns; ++i)
-                longLineQuiet.ms.push_back(sayLongLine());
-            BusyLoops busy;
-            for (int i = 0; i < options.busyRuns; ++i)
-                measureLine(monitor, vocaloBusy, true, idleGap, typeLine, pressEnter);
-            for (int i = 0; i < options.busyRuns; ++i)
-                longLineBusy.ms.push_back(sayLongLine());
-        }
-    }
-    // After the idle figures, which a megabyte's aftermath would spoil.
     echobench::Figures echoes;
-    if (echo) {
-        try {
-            echoes = echobench::measure(input, "Vocalo 1.0", vocalo, options.echo);
-        } catch (const std::runtime_error &error) {
-            fail(error.what());
-        }
-    }
-    if (withVocalo)
-        stop(vocalo);
-
-    // The reference, espeak-ng speaking each line of its standard input as a terminal hands it
-    // what is typed, and the bare probes, clicking on each line.
+    // The reference and the bare probes, by label.
     std::vector<std::pair<std::string, LineReader>> readers;
-    if (speech)
-        readers.emplace_back(
-            "espeak-ng reading stdin", measureReader(monitor, { "espeak-ng" }, options, idleGap));
-    if (probes)
-        for (const auto &[label, command] : options.probes)
-            readers.emplace_back(label, measureReader(monitor, command, options, idleGap));
+};
 
-    const double cpuRatio = idle.cpu / idle.floorCpu;
-    const double runRatio = idle.run / idle.floorRun;
-    const double wakeups = total(idle.threads);
-    const double floorWakeups = total(idle.floorThreads);
+// What the steps share: the options, the ear on the sound server, the keyboard and Vocalo.
+struct Session
+{
+    const Options &options;
+    MonitorListener monitor;
+    DesktopInput input;
+    std::unique_ptr<QProcess> vocalo;
+    bool withVocalo = false;
+    bool speech = false;
+    bool probes = false;
+    bool echo = false;
+    std::chrono::milliseconds idleGap;
 
-    std::printf("\nVocalo on a private desktop, sound server %s\n\n", monitor.serverName().c_str());
+    explicit Session(const Options &options)
+        : options(options)
+        , monitor(options.threshold)
+        , withVocalo(options.only != "probes")
+        , speech(options.only.empty() || options.only == "speech")
+        , probes(speech || options.only == "probes")
+        , echo(options.only.empty() || options.only == "echo")
+        , idleGap(std::chrono::seconds(options.idleSeconds))
+    { }
+};
+
+void prepareFiles(const Options &options)
+{
+    for (const std::filesystem::path file : { options.log, options.json })
+        if (file.has_parent_path())
+            std::filesystem::create_directories(file.parent_path());
+    std::filesystem::remove(options.log);
+}
+
+void reachTheDesktop(Session &session)
+{
+    const char *sink = std::getenv("VOCALO_TEST_SINK");
+    std::string error;
+    if (!session.monitor.start(sink ? std::string(sink) + ".monitor" : "@DEFAULT_MONITOR@", error))
+        fail("cannot listen to the sound server: " + error);
+    if (!session.input.ready())
+        fail("no X display with the XTest extension");
+}
+
+// Start-up: the splash, then its greeting, then the strip with the text box focused.
+void startVocalo(Session &session, Figures &figures)
+{
+    MonitorListener &monitor = session.monitor;
+    const Clock::time_point launched = Clock::now();
+    session.vocalo = spawn({ session.options.vocalo }, session.options.log);
+    if (!windowShows("Vocalo", 10s, 1))
+        fail("the splash never showed");
+    figures.splashMs = msBetween(launched, Clock::now());
+    if (!monitor.waitForSound(launched, 10s))
+        fail("no greeting heard");
+    if (!windowShows("Vocalo 1.0", 30s, 5))
+        fail("the strip never showed");
+    if (!monitor.waitForSilence(1500ms, 30s))
+        fail("the greeting never ended");
+    figures.rssKiB = processstats::rssKiB(pidOf(*session.vocalo));
+}
+
+// Vocalo's lines after idle and back to back, and Esc a second into a line of several seconds:
+// how long the sound goes on after the key.
+void measureVocaloLines(Session &session, Figures &figures)
+{
+    const Options &options = session.options;
+    MonitorListener &monitor = session.monitor;
+    DesktopInput &input = session.input;
+    const auto typeLine = [&] { input.type(options.text); };
+    const auto pressEnter = [&] { return input.pressReturn(); };
+    for (int i = 0; i < options.runs; ++i)
+        measureLine(monitor, figures.vocaloIdle, false, session.idleGap, typeLine, pressEnter);
+    for (int i = 0; i < options.runs; ++i)
+        measureLine(monitor, figures.vocaloBackToBack, true, session.idleGap, typeLine, pressEnter);
+
+    for (int i = 0; i < std::max(1, options.runs / 2); ++i) {
+        if (!monitor.waitForSilence(1s, 60s))
+            fail("the sound never stopped");
+        input.type(LongLine);
+        std::this_thread::sleep_for(150ms);
+        const Clock::time_point entered = input.pressReturn();
+        if (!monitor.waitForSound(entered, 5s)) {
+            ++figures.vocaloEsc.missed;
+            continue;
+        }
+        std::this_thread::sleep_for(1s);
+        const Clock::time_point escaped = input.pressEscape();
+        if (!monitor.waitForSilence(1s, 60s))
+            fail("the sound never stopped");
+        figures.vocaloEsc.ms.push_back(std::max(0.0, msBetween(escaped, *monitor.lastAudible())));
+    }
+}
+
+// What Vocalo costs sitting idle, against the 1 ms-timer floor.
+void measureIdleCost(Session &session, Figures &figures)
+{
+    const std::unique_ptr<QProcess> floor = spawn({ session.options.floor }, session.options.log);
+    figures.idle = measureIdle(
+        session.monitor, pidOf(*session.vocalo), pidOf(*floor), session.options.cpuSeconds);
+    stop(*floor);
+}
+
+// The voice says a line in the same time every time: a line that lasts longer ran out of samples
+// on the way, by as much as it lasts longer. Once with the machine as it is, once with a busy
+// loop on every core.
+void measureBusy(Session &session, Figures &figures)
+{
+    const Options &options = session.options;
+    MonitorListener &monitor = session.monitor;
+    DesktopInput &input = session.input;
+    const auto sayLongLine = [&] {
+        if (!monitor.waitForSilence(1s, 60s))
+            fail("the sound never stopped");
+        input.type(LongLine);
+        std::this_thread::sleep_for(150ms);
+        const Clock::time_point entered = input.pressReturn();
+        if (!monitor.waitForSound(entered, 5s))
+            fail("a long line was not heard");
+        const auto first = monitor.onsetAfter(entered, 1s);
+        if (!monitor.waitForSilence(1s, 60s) || !first)
+            fail("the sound never stopped");
+        return msBetween(entered, *monitor.lastAudible()) - *first;
+    };
+    for (int i = 0; i < options.busyRuns; ++i)
+        figures.longLineQuiet.ms.push_back(sayLongLine());
+    BusyLoops busy;
+    const auto typeLine = [&] { input.type(options.text); };
+    const auto pressEnter = [&] { return input.pressReturn(); };
+    for (int i = 0; i < options.busyRuns; ++i)
+        measureLine(monitor, figures.vocaloBusy, true, session.idleGap, typeLine, pressEnter);
+    for (int i = 0; i < options.busyRuns; ++i)
+        figures.longLineBusy.ms.push_back(sayLongLine());
+}
+
+void measureEcho(Session &session, Figures &figures)
+{
+    try {
+        figures.echoes = echobench::measure(
+            session.input, "Vocalo 1.0", pidOf(*session.vocalo), session.options.echo);
+    } catch (const std::runtime_error &error) {
+        fail(error.what());
+    }
+}
+
+// The reference, espeak-ng speaking each line of its standard input as a terminal hands it what
+// is typed, and the bare probes, clicking on each line.
+void measureReaders(Session &session, Figures &figures)
+{
+    if (session.speech)
+        figures.readers.emplace_back("espeak-ng reading stdin",
+            measureReader(session.monitor, { "espeak-ng" }, session.options, session.idleGap));
+    if (session.probes)
+        for (const auto &[label, command] : session.options.probes)
+            figures.readers.emplace_back(
+                label, measureReader(session.monitor, command, session.options, session.idleGap));
+}
+
+void printReport(const Session &session, const std::string &server, const Figures &f)
+{
+    const Options &options = session.options;
+    const Idle &idle = f.idle;
+    std::printf("\nVocalo on a private desktop, sound server %s\n\n", server.c_str());
     const auto row = [](const std::string &what, const Latencies &l) {
         std::printf("%-52s %10s %10s %8d\n", what.c_str(), number(l.median()).c_str(),
             number(l.p95()).c_str(), l.missed);
     };
-    if (probes) {
+    if (session.probes) {
         std::printf(
             "Speech (line \"%s\", n = %d per mode)\n\n", options.text.c_str(), options.runs);
         std::printf("%-52s %10s %10s %8s\n", "Enter -> first audible sample", "median ms", "p95 ms",
             "missed");
-        if (speech) {
-            row("  vocalo, after idle", vocaloIdle);
-            row("  vocalo, back to back", vocaloBackToBack);
+        if (session.speech) {
+            row("  vocalo, after idle", f.vocaloIdle);
+            row("  vocalo, back to back", f.vocaloBackToBack);
         }
-        for (const auto &[label, reader] : readers) {
+        for (const auto &[label, reader] : f.readers) {
             row("  " + label + ", after idle", reader.afterIdle);
             row("  " + label + ", back to back", reader.backToBack);
         }
@@ -487,28 +512,28 @@ int main(int argc, char **argv)
                     "previous line)\n",
             options.idleSeconds);
     }
-    if (speech) {
-        row("Esc a second into a line -> last audible", vocaloEsc);
+    if (session.speech) {
+        row("Esc a second into a line -> last audible", f.vocaloEsc);
         if (options.busyRuns > 0) {
-            row("vocalo, back to back, every core busy", vocaloBusy);
-            row("A long line, first to last audible, as it is", longLineQuiet);
-            row("  and with every core busy", longLineBusy);
+            row("vocalo, back to back, every core busy", f.vocaloBusy);
+            row("A long line, first to last audible, as it is", f.longLineQuiet);
+            row("  and with every core busy", f.longLineBusy);
             std::printf("  (a line lasting longer than the shortest ran dry by that much: %s ms "
                         "at most as it is, %s ms with every core busy)\n",
-                number(longLineQuiet.max() - longLineQuiet.min()).c_str(),
-                number(longLineBusy.max() - longLineQuiet.min()).c_str());
+                number(f.longLineQuiet.max() - f.longLineQuiet.min()).c_str(),
+                number(f.longLineBusy.max() - f.longLineQuiet.min()).c_str());
         }
         std::printf("\n");
         std::printf("Idle for %d s, %.1f s after the last speech\n", options.cpuSeconds,
             idle.startAfterSpeechS);
         std::printf("  CPU (utime+stime)   vocalo %s %%  1 ms-timer floor %s %%  ratio %s\n",
             number(idle.cpu * 100, 2).c_str(), number(idle.floorCpu * 100, 2).c_str(),
-            number(cpuRatio, 2).c_str());
+            number(idle.cpu / idle.floorCpu, 2).c_str());
         std::printf("  CPU (schedstat)     vocalo %s %%  1 ms-timer floor %s %%  ratio %s\n",
             number(idle.run * 100, 2).c_str(), number(idle.floorRun * 100, 2).c_str(),
-            number(runRatio, 2).c_str());
+            number(idle.run / idle.floorRun, 2).c_str());
         std::printf("  wake-ups (context switches) /s: vocalo %s, floor %s\n",
-            number(wakeups).c_str(), number(floorWakeups).c_str());
+            number(total(idle.threads)).c_str(), number(total(idle.floorThreads)).c_str());
         for (const auto &thread : idle.threads)
             std::printf("    %-20s %7d %10s /s\n", thread.name.c_str(), thread.tid,
                 number(thread.perSecond).c_str());
@@ -516,65 +541,113 @@ int main(int argc, char **argv)
             idle.streamsAtStart.running, idle.streamsAtStart.open, idle.streamsAtEnd.running,
             idle.streamsAtEnd.open);
     }
-    if (echo) {
-        echobench::print(echoes);
+    if (session.echo) {
+        echobench::print(f.echoes);
         std::printf("\n");
     }
-    if (withVocalo)
-        std::printf("RSS after start-up: %.1f MiB\n", static_cast<double>(rssKiB) / 1024);
-    if (withVocalo)
-        std::printf("Process start -> splash mapped: %s ms\n", number(splashMs).c_str());
-
-    std::ofstream out(options.json);
-    out << "{\n"
-        << "  \"text\": \"" << options.text << "\",\n"
-        << "  \"sound_server\": \"" << monitor.serverName() << "\",\n"
-        << "  \"rss_after_startup_kib\": " << rssKiB << ",\n"
-        << "  \"start_to_splash_mapped_ms\": " << number(splashMs, 2);
-    if (speech)
-        out << ",\n"
-            << "  \"enter_to_first_audible\": {\n"
-            << "    \"vocalo_after_idle\": " << jsonLatencies(vocaloIdle) << ",\n"
-            << "    \"vocalo_back_to_back\": " << jsonLatencies(vocaloBackToBack) << ",\n"
-            << "    \"vocalo_back_to_back_every_core_busy\": " << jsonLatencies(vocaloBusy) << "\n"
-            << "  },\n"
-            << "  \"long_line_first_to_last_audible\": {\"as_it_is\": "
-            << jsonLatencies(longLineQuiet)
-            << ", \"every_core_busy\": " << jsonLatencies(longLineBusy) << "},\n"
-            << "  \"esc_to_last_audible\": " << jsonLatencies(vocaloEsc) << ",\n"
-            << "  \"idle\": {\n"
-            << "    \"seconds\": " << options.cpuSeconds << ",\n"
-            << "    \"start_after_last_speech_s\": " << number(idle.startAfterSpeechS, 2) << ",\n"
-            << "    \"cpu_fraction\": " << number(idle.cpu, 5) << ",\n"
-            << "    \"floor_cpu_fraction\": " << number(idle.floorCpu, 5) << ",\n"
-            << "    \"cpu_ratio\": " << number(cpuRatio, 3) << ",\n"
-            << "    \"schedstat_cpu_fraction\": " << number(idle.run, 5) << ",\n"
-            << "    \"schedstat_floor_cpu_fraction\": " << number(idle.floorRun, 5) << ",\n"
-            << "    \"schedstat_cpu_ratio\": " << number(runRatio, 3) << ",\n"
-            << "    \"wakeups_per_second\": " << number(wakeups) << ",\n"
-            << "    \"floor_wakeups_per_second\": " << number(floorWakeups) << ",\n"
-            << "    \"threads\": " << jsonThreads(idle.threads) << ",\n"
-            << "    \"floor_threads\": " << jsonThreads(idle.floorThreads) << ",\n"
-            << "    \"streams_at_start\": {\"open\": " << idle.streamsAtStart.open
-            << ", \"running\": " << idle.streamsAtStart.running << "},\n"
-            << "    \"streams_at_end\": {\"open\": " << idle.streamsAtEnd.open
-            << ", \"running\": " << idle.streamsAtEnd.running << "}\n"
-            << "  }";
-    if (echo)
-        out << ",\n  \"echo\": " << echobench::json(echoes);
-    if (!readers.empty()) {
-        out << ",\n  \"line_readers\": {";
-        for (std::size_t i = 0; i < readers.size(); ++i)
-            out << (i ? "," : "") << "\n    \"" << readers[i].first
-                << "\": {\"after_idle\": " << jsonLatencies(readers[i].second.afterIdle)
-                << ", \"back_to_back\": " << jsonLatencies(readers[i].second.backToBack) << "}";
-        out << "\n  }";
+    if (session.withVocalo) {
+        std::printf("RSS after start-up: %.1f MiB\n", static_cast<double>(f.rssKiB) / 1024);
+        std::printf("Process start -> splash mapped: %s ms\n", number(f.splashMs).c_str());
     }
-    out << "\n}\n";
-    std::printf("\nWritten to %s\n", options.json.c_str());
-    int missed = vocaloIdle.missed + vocaloBackToBack.missed + vocaloBusy.missed
-        + echoes.idle.missed + echoes.idleAnswered.missed + echoes.afterPasteAnswered.missed;
-    for (const auto &[label, reader] : readers)
+}
+
+QJsonObject report(const Session &session, const std::string &server, const Figures &f)
+{
+    QJsonObject json { { "text", QString::fromStdString(session.options.text) },
+        { "sound_server", QString::fromStdString(server) },
+        { "rss_after_startup_kib", static_cast<qint64>(f.rssKiB) },
+        { "start_to_splash_mapped_ms", jsonNumber(f.splashMs) } };
+    if (session.speech) {
+        json["enter_to_first_audible"] = QJsonObject {
+            { "vocalo_after_idle", jsonLatencies(f.vocaloIdle) },
+            { "vocalo_back_to_back", jsonLatencies(f.vocaloBackToBack) },
+            { "vocalo_back_to_back_every_core_busy", jsonLatencies(f.vocaloBusy) },
+        };
+        json["long_line_first_to_last_audible"]
+            = QJsonObject { { "as_it_is", jsonLatencies(f.longLineQuiet) },
+                  { "every_core_busy", jsonLatencies(f.longLineBusy) } };
+        json["esc_to_last_audible"] = jsonLatencies(f.vocaloEsc);
+        const Idle &idle = f.idle;
+        json["idle"] = QJsonObject {
+            { "seconds", session.options.cpuSeconds },
+            { "start_after_last_speech_s", jsonNumber(idle.startAfterSpeechS, 2) },
+            { "cpu_fraction", jsonNumber(idle.cpu, 5) },
+            { "floor_cpu_fraction", jsonNumber(idle.floorCpu, 5) },
+            { "cpu_ratio", jsonNumber(idle.cpu / idle.floorCpu, 3) },
+            { "schedstat_cpu_fraction", jsonNumber(idle.run, 5) },
+            { "schedstat_floor_cpu_fraction", jsonNumber(idle.floorRun, 5) },
+            { "schedstat_cpu_ratio", jsonNumber(idle.run / idle.floorRun, 3) },
+            { "wakeups_per_second", jsonNumber(total(idle.threads), 1) },
+            { "floor_wakeups_per_second", jsonNumber(total(idle.floorThreads), 1) },
+            { "threads", jsonThreads(idle.threads) },
+            { "floor_threads", jsonThreads(idle.floorThreads) },
+            { "streams_at_start", jsonStreams(idle.streamsAtStart) },
+            { "streams_at_end", jsonStreams(idle.streamsAtEnd) },
+        };
+    }
+    if (session.echo)
+        json["echo"] = echobench::json(f.echoes);
+    if (!f.readers.empty()) {
+        QJsonObject readers;
+        for (const auto &[label, reader] : f.readers)
+            readers[QString::fromStdString(label)]
+                = QJsonObject { { "after_idle", jsonLatencies(reader.afterIdle) },
+                      { "back_to_back", jsonLatencies(reader.backToBack) } };
+        json["line_readers"] = readers;
+    }
+    return json;
+}
+
+void writeReport(const std::string &path, const QJsonObject &report)
+{
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || file.write(QJsonDocument(report).toJson()) < 0)
+        fail("cannot write " + path);
+    std::printf("\nWritten to %s\n", path.c_str());
+}
+
+// Lines given that were never heard, and keys never answered.
+int missed(const Figures &f)
+{
+    int missed = f.vocaloIdle.missed + f.vocaloBackToBack.missed + f.vocaloBusy.missed
+        + f.echoes.idle.missed + f.echoes.idleAnswered.missed + f.echoes.afterPasteAnswered.missed;
+    for (const auto &[label, reader] : f.readers)
         missed += reader.afterIdle.missed + reader.backToBack.missed;
-    return missed == 0 ? 0 : 2;
+    return missed;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication application(argc, argv);
+    const Options options = parse(argc, argv);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    // A reference program that is missing must end in a message, not in SIGPIPE.
+    signal(SIGPIPE, SIG_IGN);
+    prepareFiles(options);
+
+    Session session(options);
+    reachTheDesktop(session);
+    Figures figures;
+    if (session.withVocalo)
+        startVocalo(session, figures);
+    if (session.speech) {
+        measureVocaloLines(session, figures);
+        measureIdleCost(session, figures);
+        if (options.busyRuns > 0)
+            measureBusy(session, figures);
+    }
+    // After the idle figures, which a megabyte's aftermath would spoil.
+    if (session.echo)
+        measureEcho(session, figures);
+    if (session.withVocalo)
+        stop(*session.vocalo);
+    measureReaders(session, figures);
+
+    const std::string server = session.monitor.serverName();
+    printReport(session, server, figures);
+    writeReport(options.json, report(session, server, figures));
+    return missed(figures) == 0 ? 0 : 2;
 }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "EchoBench.h"
+#include "XWindowProbe.h"
 
 #include "DesktopInput.h"
 #include "EchoMeter.h"
@@ -187,7 +188,9 @@ void row(const char *what, const Latencies &l)
 
 Figures measure(DesktopInput &input, const std::string &title, pid_t pid, const Options &options)
 {
-    EchoMeter meter(input.find(title));
+    EchoMeter meter(XWindowProbe()
+                        .findViewable(QString::fromStdString(title))
+                        .value_or(XWindowProbe::WindowId {}));
     require(meter.error().empty(), meter.error());
     Figures figures;
     idleTyping(input, meter, options, figures);
@@ -226,31 +229,30 @@ void print(const Figures &f)
         std::printf("  (%d echoes seen without a damage report: timed to 50 ms)\n", f.polledEchoes);
 }
 
-std::string json(const Figures &f)
+QJsonObject json(const Figures &f)
 {
-    const auto field = [](const char *name, const std::string &value, bool last = false) {
-        return std::string("    \"") + name + "\": " + value + (last ? "\n" : ",\n");
+    return {
+        { "idle", jsonLatencies(f.idle) },
+        { "idle_answered", jsonLatencies(f.idleAnswered) },
+        { "after_paste", jsonLatencies(f.afterPaste) },
+        { "after_paste_answered", jsonLatencies(f.afterPasteAnswered) },
+        { "paste_shown_ms", jsonNumber(f.pasteShownMs, 2) },
+        { "enter_after_paste_cleared_ms", jsonNumber(f.enterClearedMs, 2) },
+        { "rss_before_paste_kib", static_cast<qint64>(f.rssBeforePasteKiB) },
+        { "rss_pasted_kib", static_cast<qint64>(f.rssPastedKiB) },
+        { "rss_after_enter_kib", static_cast<qint64>(f.rssEnteredKiB) },
+        { "rss_after_esc_kib", static_cast<qint64>(f.rssStoppedKiB) },
+        { "flood_answer", jsonLatencies(f.flood) },
+        { "flood_answer_first_quarter", jsonLatencies(f.floodFirstQuarter) },
+        { "flood_answer_last_quarter", jsonLatencies(f.floodLastQuarter) },
+        { "flood_lines", f.floodLinesSent },
+        { "flood_seconds", jsonNumber(f.floodSeconds, 2) },
+        { "flood_first_quarter_lines_per_s", jsonNumber(f.firstQuarterLinesPerS, 0) },
+        { "flood_last_quarter_lines_per_s", jsonNumber(f.lastQuarterLinesPerS, 0) },
+        { "rss_before_flood_kib", static_cast<qint64>(f.rssBeforeFloodKiB) },
+        { "rss_after_flood_kib", static_cast<qint64>(f.rssAfterFloodKiB) },
+        { "echoes_seen_without_damage_report", f.polledEchoes },
     };
-    return "{\n" + field("idle", jsonLatencies(f.idle))
-        + field("idle_answered", jsonLatencies(f.idleAnswered))
-        + field("after_paste", jsonLatencies(f.afterPaste))
-        + field("after_paste_answered", jsonLatencies(f.afterPasteAnswered))
-        + field("paste_shown_ms", jsonNumber(f.pasteShownMs, 2))
-        + field("enter_after_paste_cleared_ms", jsonNumber(f.enterClearedMs, 2))
-        + field("rss_before_paste_kib", std::to_string(f.rssBeforePasteKiB))
-        + field("rss_pasted_kib", std::to_string(f.rssPastedKiB))
-        + field("rss_after_enter_kib", std::to_string(f.rssEnteredKiB))
-        + field("rss_after_esc_kib", std::to_string(f.rssStoppedKiB))
-        + field("flood_answer", jsonLatencies(f.flood))
-        + field("flood_answer_first_quarter", jsonLatencies(f.floodFirstQuarter))
-        + field("flood_answer_last_quarter", jsonLatencies(f.floodLastQuarter))
-        + field("flood_lines", std::to_string(f.floodLinesSent))
-        + field("flood_seconds", jsonNumber(f.floodSeconds, 2))
-        + field("flood_first_quarter_lines_per_s", jsonNumber(f.firstQuarterLinesPerS, 0))
-        + field("flood_last_quarter_lines_per_s", jsonNumber(f.lastQuarterLinesPerS, 0))
-        + field("rss_before_flood_kib", std::to_string(f.rssBeforeFloodKiB))
-        + field("rss_after_flood_kib", std::to_string(f.rssAfterFloodKiB))
-        + field("echoes_seen_without_damage_report", std::to_string(f.polledEchoes), true) + "  }";
 }
 
 } // namespace echobench

@@ -54,6 +54,6 @@ struct Figures
 Figures measure(DesktopInput &input, const std::string &title, pid_t pid, const Options &options);
 void print(const Figures &figures);
 // A JSON object.
-std::string json(const Figures &figures);
+QJsonObject json(const Figures &figures);
 
 } // namespace echobench

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -52,23 +56,20 @@ inline std::string number(double value, int decimals = 1)
 }
 
 // JSON has no NaN: a figure that could not be taken is null there.
-inline std::string jsonNumber(double value, int decimals = 2)
+inline QJsonValue jsonNumber(double value, int decimals = 2)
 {
-    return std::isnan(value) ? "null" : number(value, decimals);
+    if (std::isnan(value))
+        return QJsonValue();
+    const double scale = std::pow(10.0, decimals);
+    return std::round(value * scale) / scale;
 }
 
-inline std::string jsonArray(const std::vector<double> &values)
+inline QJsonObject jsonLatencies(const Latencies &l)
 {
-    std::string text = "[";
-    for (std::size_t i = 0; i < values.size(); ++i)
-        text += (i ? ", " : "") + number(values[i], 2);
-    return text + "]";
-}
-
-inline std::string jsonLatencies(const Latencies &l)
-{
-    return "{\"median_ms\": " + jsonNumber(l.median()) + ", \"p95_ms\": " + jsonNumber(l.p95())
-        + ", \"max_ms\": " + jsonNumber(l.max()) + ", \"n\": " + std::to_string(l.ms.size())
-        + ", \"missed\": " + std::to_string(l.missed) + ", \"samples_ms\": " + jsonArray(l.ms)
-        + "}";
+    QJsonArray samples;
+    for (const double ms : l.ms)
+        samples.append(jsonNumber(ms));
+    return { { "median_ms", jsonNumber(l.median()) }, { "p95_ms", jsonNumber(l.p95()) },
+        { "max_ms", jsonNumber(l.max()) }, { "n", static_cast<qint64>(l.ms.size()) },
+        { "missed", l.missed }, { "samples_ms", samples } };
 }

@@ -7,8 +7,8 @@
 
 struct _XDisplay;
 
-// Types through the XTest extension on a connection of its own and finds windows by title, so
-// that a key's time is taken where the X server gets the key, not when a helper program starts.
+// Types through the XTest extension on a connection of its own, so that a key's time is taken
+// where the X server gets the key, not when a helper program starts.
 class DesktopInput
 {
 public:
@@ -37,11 +37,6 @@ public:
     // Digits, letters and spaces, a newline for Return, sent back to back without waiting for
     // anything: as fast as the server takes them.
     void burst(std::string_view keys);
-
-    // Whether a client window titled exactly `title` is mapped on the screen.
-    bool viewable(const std::string &title);
-    // That window's id, or 0.
-    unsigned long find(const std::string &title);
 
 private:
     unsigned long keysymOf(char c) const;

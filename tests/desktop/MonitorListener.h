@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "AudioAnalysis.h"
 #include "SoundOnset.h"
 
 #include <sys/types.h>
@@ -22,11 +23,9 @@ class MonitorListener
 {
 public:
     using Clock = SoundOnset::Clock;
-    static constexpr int SampleRate = 16000;
-    // About -50 dBFS: soft, but far above the digital silence of an idle null sink.
-    static constexpr int AudibleThreshold = 100;
+    static constexpr int SampleRate = audio::SampleRate;
 
-    explicit MonitorListener(int threshold = AudibleThreshold);
+    explicit MonitorListener(int threshold = audio::AudibleThreshold);
     ~MonitorListener();
     MonitorListener(const MonitorListener &) = delete;
     MonitorListener &operator=(const MonitorListener &) = delete;

@@ -6,7 +6,6 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-#include <cstring>
 #include <thread>
 
 namespace {
@@ -15,42 +14,6 @@ namespace {
 int ignoreErrors(Display *, XErrorEvent *)
 {
     return 0;
-}
-
-bool titled(Display *display, Window window, const std::string &title)
-{
-    XTextProperty name;
-    if (!XGetWMName(display, window, &name) || !name.value)
-        return false;
-    const bool same
-        = name.nitems == title.size() && std::memcmp(name.value, title.data(), title.size()) == 0;
-    XFree(name.value);
-    return same;
-}
-
-// The window manager puts each client window into a frame: look two levels down from the root.
-Window findViewable(Display *display, Window parent, const std::string &title, int depth)
-{
-    Window root = 0;
-    Window parentOfParent = 0;
-    Window *children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(display, parent, &root, &parentOfParent, &children, &count))
-        return 0;
-    Window found = 0;
-    for (unsigned int i = 0; i < count && !found; ++i) {
-        XWindowAttributes attributes;
-        if (!XGetWindowAttributes(display, children[i], &attributes)
-            || attributes.map_state != IsViewable)
-            continue;
-        if (titled(display, children[i], title))
-            found = children[i];
-        else if (depth > 1)
-            found = findViewable(display, children[i], title, depth - 1);
-    }
-    if (children)
-        XFree(children);
-    return found;
 }
 
 } // namespace
@@ -138,14 +101,4 @@ DesktopInput::Clock::time_point DesktopInput::press(unsigned long keysym)
     XTestFakeKeyEvent(m_display, code, False, CurrentTime);
     XFlush(m_display);
     return pressed;
-}
-
-bool DesktopInput::viewable(const std::string &title)
-{
-    return find(title) != 0;
-}
-
-unsigned long DesktopInput::find(const std::string &title)
-{
-    return m_display ? findViewable(m_display, DefaultRootWindow(m_display), title, 2) : 0;
 }
