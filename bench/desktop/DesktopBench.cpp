@@ -186,7 +186,8 @@ double msBetween(Clock::time_point from, Clock::time_point to)
 // the moment it did.
 void measureLine(MonitorListener &monitor, Latencies &into, bool backToBack,
     std::chrono::milliseconds idle, const std::function<void()> &prepare,
-    const std::function<Clock::time_point()> &say)
+    const std::function<Clock::time_point()> &say, MonitorListener *call = nullptr,
+    Latencies *intoCall = nullptr)
 {
     // The end of the previous line: no word of a one-word line is followed by this much quiet.
     if (!monitor.waitForSilence(backToBack ? 300ms : idle, 60s))
@@ -204,6 +205,12 @@ void measureLine(MonitorListener &monitor, Latencies &into, bool backToBack,
         into.ms.push_back(*ms);
     else
         ++into.missed;
+    if (call && intoCall) {
+        if (const auto ms = call->onsetAfter(given, 5s))
+            intoCall->ms.push_back(*ms);
+        else
+            ++intoCall->missed;
+    }
 }
 
 struct LineReader
@@ -320,6 +327,9 @@ struct Figures
     long rssKiB = 0;
     Latencies vocaloIdle;
     Latencies vocaloBackToBack;
+    // The same lines as the "Vocalo" microphone carries them into a call.
+    Latencies callIdle;
+    Latencies callBackToBack;
     Latencies vocaloEsc;
     Latencies vocaloBusy;
     Latencies longLineQuiet;
@@ -399,10 +409,19 @@ void measureVocaloLines(Session &session, Figures &figures)
     DesktopInput &input = session.input;
     const auto typeLine = [&] { input.type(options.text); };
     const auto pressEnter = [&] { return input.pressReturn(); };
+    // The microphone's source exists once Vocalo has reached the sound server; a recorder on it
+    // also keeps its sink running, so its timeline is real time like the output's.
+    MonitorListener call(options.threshold);
+    std::string error;
+    MonitorListener *callListener = call.start("vocalo_microphone", error) ? &call : nullptr;
+    if (!callListener)
+        std::fprintf(stderr, "bench: no \"Vocalo\" microphone to listen to: %s\n", error.c_str());
     for (int i = 0; i < options.runs; ++i)
-        measureLine(monitor, figures.vocaloIdle, false, session.idleGap, typeLine, pressEnter);
+        measureLine(monitor, figures.vocaloIdle, false, session.idleGap, typeLine, pressEnter,
+            callListener, &figures.callIdle);
     for (int i = 0; i < options.runs; ++i)
-        measureLine(monitor, figures.vocaloBackToBack, true, session.idleGap, typeLine, pressEnter);
+        measureLine(monitor, figures.vocaloBackToBack, true, session.idleGap, typeLine, pressEnter,
+            callListener, &figures.callBackToBack);
 
     for (int i = 0; i < std::max(1, options.runs / 2); ++i) {
         if (!monitor.waitForSilence(1s, 60s))
@@ -503,6 +522,8 @@ void printReport(const Session &session, const std::string &server, const Figure
         if (session.speech) {
             row("  vocalo, after idle", f.vocaloIdle);
             row("  vocalo, back to back", f.vocaloBackToBack);
+            row("  vocalo on its \"Vocalo\" microphone, after idle", f.callIdle);
+            row("  vocalo on its \"Vocalo\" microphone, back to back", f.callBackToBack);
         }
         for (const auto &[label, reader] : f.readers) {
             row("  " + label + ", after idle", reader.afterIdle);
@@ -561,6 +582,8 @@ QJsonObject report(const Session &session, const std::string &server, const Figu
         json["enter_to_first_audible"] = QJsonObject {
             { "vocalo_after_idle", jsonLatencies(f.vocaloIdle) },
             { "vocalo_back_to_back", jsonLatencies(f.vocaloBackToBack) },
+            { "vocalo_microphone_after_idle", jsonLatencies(f.callIdle) },
+            { "vocalo_microphone_back_to_back", jsonLatencies(f.callBackToBack) },
             { "vocalo_back_to_back_every_core_busy", jsonLatencies(f.vocaloBusy) },
         };
         json["long_line_first_to_last_audible"]
