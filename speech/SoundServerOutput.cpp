@@ -30,12 +30,6 @@ constexpr pa_usec_t MinRequest = 8 * Millisecond;
 // Playback of a fresh or drained stream starts once this much waits: less than any text's first
 // sound, so speech starts with it.
 constexpr pa_usec_t Prebuffer = 2 * Millisecond;
-// PipeWire runs its whole graph in steps of one quantum, and a written sample waits for the next
-// step; its PulseAudio service makes every stream's step at least 256 frames at 48 kHz and ignores
-// the latency a stream asks for. Forcing the step to PipeWire's smallest, 32 frames, saves a line's
-// first sound several milliseconds; the graph steps that fast only while the stream is uncorked,
-// so an idle Vocalo leaves it as it was. PulseAudio ignores the property.
-constexpr const char *PipeWireQuantum = "32";
 // After the last sample the stream idles this long, then corks: an idle program holds no running
 // stream, so the sound device may suspend, and the next line only uncorks it.
 constexpr pa_usec_t IdleBeforeCork = 1000 * Millisecond;
@@ -205,7 +199,7 @@ private:
     void openCallStream()
     {
         const QByteArray name = m_name + " in calls";
-        m_callStream = newStream(name, false);
+        m_callStream = newStream(name);
         if (!m_callStream) {
             m_callStreamBroken = true;
             return;
@@ -242,16 +236,12 @@ private:
         service();
     }
 
-    // `quickStart` forces PipeWire's small step (PipeWireQuantum). Not on the call stream: its
-    // sink then carried nothing into the call.
-    pa_stream *newStream(const QByteArray &name, bool quickStart)
+    pa_stream *newStream(const QByteArray &name)
     {
         const pa_sample_spec spec { PA_SAMPLE_S16LE, flitevoice::SampleRate, 1 };
         pa_proplist *properties = pa_proplist_new();
         pa_proplist_sets(properties, PA_PROP_MEDIA_NAME, name.constData());
         pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, "org.vocalo.Vocalo");
-        if (quickStart)
-            pa_proplist_sets(properties, "node.force-quantum", PipeWireQuantum);
         pa_stream *stream = pa_stream_new_with_proplist(
             m_server.context(), name.constData(), &spec, nullptr, properties);
         pa_proplist_free(properties);
@@ -271,7 +261,7 @@ private:
 
     void openStream()
     {
-        m_stream = newStream(m_name, true);
+        m_stream = newStream(m_name);
         if (!m_stream) {
             m_streamBroken = true;
             startSilentClock();
