@@ -11,6 +11,11 @@ namespace {
 // much after some 140 lines as when it was just said, so recent lines win over old ones of the
 // same frequency.
 constexpr double LineGrowth = 1.005;
+// A word or a pair weighing less than this share of a word said just now is forgotten: one said
+// once goes after some 830 lines, one said often stays. Without it, a program left running for
+// weeks would keep every word it ever heard.
+constexpr double ForgottenShare = 1.0 / 64;
+constexpr int LinesBetweenForgetting = 256;
 // Shares of the sources in a word's score. What this run said dominates, and what followed the
 // same words most of all: a person who types to talk says the same things again and again.
 constexpr double PairShare = 0.3;
@@ -52,7 +57,27 @@ void FrequencyModel::learn(const QString &line)
             add(m_followers[words[i - 2] + u' ' + words[i - 1]], words[i]);
     }
     m_lineWeight *= LineGrowth;
+    if (++m_linesSinceForgetting == LinesBetweenForgetting)
+        forgetFaded();
     rescaleIfLarge();
+}
+
+void FrequencyModel::forgetFaded()
+{
+    m_linesSinceForgetting = 0;
+    auto forget = [least = m_lineWeight * ForgottenShare](Weights &weights) {
+        std::erase_if(weights.words, [&](const auto &entry) {
+            if (entry.second >= least)
+                return false;
+            weights.total -= entry.second;
+            return true;
+        });
+    };
+    forget(m_said);
+    for (auto it = m_followers.begin(); it != m_followers.end();) {
+        forget(it.value());
+        it = it.value().words.empty() ? m_followers.erase(it) : std::next(it);
+    }
 }
 
 void FrequencyModel::rescaleIfLarge()

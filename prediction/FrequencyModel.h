@@ -10,7 +10,7 @@
 
 // Word prediction from a general frequency list and what this run has said: the words of the
 // lines said (recent and frequent first) and which words followed one word and two words.
-// Everything stays in memory.
+// Everything stays in memory, and what has long faded is forgotten.
 class FrequencyModel : public WordModel
 {
 public:
@@ -34,6 +34,7 @@ private:
 
     void add(Weights &weights, const QString &word);
     const Weights *followersOf(const QString &context) const;
+    void forgetFaded();
     void rescaleIfLarge();
 
     WordFrequencies m_general;
@@ -43,4 +44,5 @@ private:
     // Recency as growth: each new line counts a little more than the one before, so old words
     // fade without touching every weight on every line.
     double m_lineWeight = 1;
+    int m_linesSinceForgetting = 0;
 };

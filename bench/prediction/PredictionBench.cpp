@@ -23,6 +23,7 @@ namespace {
 
 // Said before counting: a conversation's context.
 constexpr qsizetype ContextLines = 20;
+constexpr int LongRunLines = 20000;
 
 QStringList conversation()
 {
@@ -50,7 +51,19 @@ struct Contender
 {
     const char *name;
     std::function<std::unique_ptr<WordModel>()> make;
+    // Whether to measure weeks of talk too: too slow for presage.
+    bool longRun = false;
 };
+
+// Weeks of talk: the conversation over and over, each line with a word never said before (a
+// name, a number), so that what the model keeps can only grow unless it forgets.
+qint64 heapAfterLongRun(WordCompletion &completion, const QStringList &lines, qint64 heapBefore)
+{
+    for (int n = 0; n < LongRunLines; ++n)
+        completion.learn(
+            lines.at(n % lines.size()) + u' ' + QString::number(n, 36) + QStringLiteral("x"));
+    return heapInUse() - heapBefore;
+}
 
 void measure(const Contender &contender)
 {
@@ -83,6 +96,9 @@ void measure(const Contender &contender)
                 "start, %.2f MB after %lld lines\n",
         "", times.at(times.size() / 2) / 1e3, times.at(times.size() * 99 / 100) / 1e3,
         heapAtStart / 1e6, heapAfterTalk / 1e6, qint64(lines.size()));
+    if (contender.longRun)
+        std::printf("%-24s heap after %d more lines, each with a new word: %.2f MB\n", "",
+            LongRunLines, heapAfterLongRun(completion, lines, heapBefore) / 1e6);
 }
 
 } // namespace
@@ -97,8 +113,9 @@ int main(int argc, char **argv)
             [] {
                 return std::make_unique<FrequencyModel>(WordFrequencies::fromPresageDatabase(
                     WordFrequencies::defaultPresageDatabase()));
-            } },
-        { "run only", [] { return std::make_unique<FrequencyModel>(WordFrequencies()); } },
+            },
+            true },
+        { "run only", [] { return std::make_unique<FrequencyModel>(WordFrequencies()); }, true },
         { "presage", [&] { return std::make_unique<PresageModel>(presageConfiguration); } },
     };
     for (const Contender &contender : contenders)

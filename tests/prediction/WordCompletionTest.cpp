@@ -81,6 +81,31 @@ INSTANTIATE_TEST_SUITE_P(Rules, WordCompletionTest,
         return name.toStdString();
     });
 
+// Distinct words of letters only: "ba", "ca", ... "zz".
+QString fillerWord(int n)
+{
+    QString word;
+    for (n += 27; n > 0; n /= 26)
+        word.prepend(QChar(u'a' + n % 26));
+    return word;
+}
+
+TEST(WordCompletionTest, ForgetsWhatFadedLongAgoAndKeepsWhatIsSaidOften)
+{
+    WordCompletion completion(std::make_unique<FrequencyModel>(someEnglish()));
+    completion.learn("my zebra stripes");
+    for (int n = 0; n < 2000; ++n) {
+        completion.learn("we say " + fillerWord(2 * n) + ' ' + fillerWord(2 * n + 1));
+        if (n % 100 == 0)
+            completion.learn("my yak is hairy");
+    }
+    EXPECT_EQ(completion.suggestion("a zeb").word, "");
+    EXPECT_EQ(completion.suggestion("my zebra ").word, "");
+    EXPECT_EQ(completion.suggestion("a ya").word, "yak");
+    EXPECT_EQ(completion.suggestion("my yak is ").word, "hairy");
+    EXPECT_EQ(completion.suggestion("we say " + fillerWord(3998) + ' ').word, fillerWord(3999));
+}
+
 TEST(WordFrequenciesTest, ReadsPresagesEnglishCountsWithoutWritingAFile)
 {
     const WordFrequencies english
