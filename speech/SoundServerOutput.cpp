@@ -3,6 +3,7 @@
 #include "CallMicrophone.h"
 #include "FliteVoice.h"
 #include "SampleQueue.h"
+#include "SoundRoute.h"
 #include "SoundServer.h"
 
 #include <pulse/rtclock.h>
@@ -13,6 +14,8 @@
 #include <vector>
 
 namespace {
+
+using namespace soundroute;
 
 constexpr pa_usec_t Millisecond = 1000;
 constexpr std::size_t BytesPerSample = sizeof(int16_t);
@@ -37,6 +40,17 @@ constexpr pa_usec_t IdleBeforeCork = 1000 * Millisecond;
 // this much; a little is taken ahead, as a real buffer would.
 constexpr pa_usec_t SilentStep = 40 * Millisecond;
 constexpr std::size_t SilentHeadroom = bytesFor(SilentStep) / BytesPerSample;
+
+bool ready(pa_stream *stream)
+{
+    return stream && pa_stream_get_state(stream) == PA_STREAM_READY;
+}
+
+void dropOperation(pa_operation *operation)
+{
+    if (operation)
+        pa_operation_unref(operation);
+}
 
 class SoundServerOutput final : public AudioOutput, private SoundServer::Client
 {
@@ -63,9 +77,8 @@ public:
         m_server.removeClient(this);
         pa_mainloop_api *api = m_server.api();
         api->defer_free(m_wake);
-        stopSilentClock();
-        stopIdleTimer();
-        closeStream();
+        // The route's handles belong to the loop: they go under its lock, not after it.
+        m_route = Waiting {};
     }
 
     void samplesQueued() override
@@ -78,23 +91,26 @@ public:
     void flush() override
     {
         SoundServer::Lock lock(m_server);
-        stopSilentClock();
-        if (m_stream && pa_stream_get_state(m_stream) == PA_STREAM_READY) {
-            for (pa_stream *stream : { m_stream, m_callStream })
-                if (stream && pa_stream_get_state(stream) == PA_STREAM_READY)
-                    if (pa_operation *op = pa_stream_flush(stream, nullptr, nullptr))
-                        pa_operation_unref(op);
-            armIdleTimer();
+        stopPlayingIntoNothing();
+        auto *route = std::get_if<OnStream>(&m_route);
+        if (!route)
+            return;
+        if (ready(route->stream.get())) {
+            for (pa_stream *stream : route->streams())
+                if (ready(stream))
+                    dropOperation(pa_stream_flush(stream, nullptr, nullptr));
+            armIdleTimer(*route);
         }
-        m_drained = false;
+        route->drained = false;
     }
 
 private:
     void soundServerChanged() override
     {
         // A stream on a context that went away failed with it.
-        if (m_server.state() != SoundServer::State::Ready)
-            closeStream();
+        if (m_server.state() != SoundServer::State::Ready
+            && std::holds_alternative<OnStream>(m_route))
+            m_route = Waiting {};
         service();
     }
 
@@ -102,10 +118,11 @@ private:
     {
         api->defer_enable(event, 0);
         auto *output = static_cast<SoundServerOutput *>(self);
-        // More of a text after the stream ran dry mid-text: the synthesis fell behind.
-        if (output->m_drained && !output->m_queue.nextStartsText())
-            ++output->m_underruns;
-        output->m_drained = false;
+        if (auto *route = std::get_if<OnStream>(&output->m_route)) {
+            if (route->drained && !output->m_queue.nextStartsText())
+                ++output->m_underruns;
+            route->drained = false;
+        }
         output->service();
     }
 
@@ -114,23 +131,23 @@ private:
     void service()
     {
         if (m_queue.size() == 0) {
-            if (m_stream && !m_corked && !m_idleTimer)
-                armIdleTimer();
+            if (auto *route = std::get_if<OnStream>(&m_route);
+                route && !route->corked && !route->idleTimer)
+                armIdleTimer(*route);
             return;
         }
         if (m_queue.nextStartsText() && !m_askedForThisText) {
             m_askedForThisText = true;
-            m_streamBroken = false;
-            m_callStreamBroken = false;
+            forgetFailures();
             m_server.connect();
         }
         switch (m_server.state()) {
         case SoundServer::State::Connecting:
-            stopSilentClock();
+            stopPlayingIntoNothing();
             return;
         case SoundServer::State::Ready:
-            if (!m_streamBroken) {
-                stopSilentClock();
+            if (!streamFailedThisText()) {
+                stopPlayingIntoNothing();
                 playOnStream();
                 return;
             }
@@ -139,7 +156,28 @@ private:
         case SoundServer::State::Failed:
             break;
         }
-        startSilentClock();
+        playIntoNothing();
+    }
+
+    bool streamFailedThisText() const
+    {
+        if (const auto *route = std::get_if<Waiting>(&m_route))
+            return route->streamFailed;
+        if (const auto *route = std::get_if<IntoNothing>(&m_route))
+            return route->streamFailed;
+        return false;
+    }
+
+    void forgetFailures()
+    {
+        if (auto *route = std::get_if<OnStream>(&m_route)) {
+            if (std::holds_alternative<CallStreamFailed>(route->call))
+                route->call = NoCallStream {};
+        } else if (auto *route = std::get_if<Waiting>(&m_route)) {
+            route->streamFailed = false;
+        } else {
+            std::get<IntoNothing>(m_route).streamFailed = false;
+        }
     }
 
     std::size_t takeSamples(int16_t *out, std::size_t max, bool *intoCalls = nullptr)
@@ -151,88 +189,77 @@ private:
         return taken;
     }
 
+    Timer makeTimer(pa_usec_t usec, pa_time_event_cb_t callback)
+    {
+        pa_mainloop_api *api = m_server.api();
+        return Timer(newTimer(api, usec, callback, this), TimerFree { api });
+    }
+
     // --- the stream ---
 
     void playOnStream()
     {
-        stopIdleTimer();
-        if (!m_stream) {
+        auto *route = std::get_if<OnStream>(&m_route);
+        if (!route) {
             openStream();
             return; // written to once it is ready
         }
-        if (pa_stream_get_state(m_stream) != PA_STREAM_READY || !callStreamSettled())
+        route->idleTimer.reset();
+        if (!ready(route->stream.get()) || !callStreamSettled(*route))
             return;
-        if (m_corked) {
-            m_corked = false;
-            for (pa_stream *stream : { m_stream, m_callStream })
+        if (route->corked) {
+            route->corked = false;
+            for (pa_stream *stream : route->streams())
                 if (stream)
-                    if (pa_operation *op = pa_stream_cork(stream, 0, nullptr, nullptr))
-                        pa_operation_unref(op);
+                    dropOperation(pa_stream_cork(stream, 0, nullptr, nullptr));
         }
-        writeToStream();
+        writeToStream(*route);
     }
 
     // --- the stream into calls, beside the first and written with it ---
 
     // Whether the call stream is as ready as it will get for this text: a text waits while the
     // microphone loads or the stream connects, so a call hears it from its first sample.
-    bool callStreamSettled()
+    bool callStreamSettled(OnStream &route)
     {
-        if (!m_microphone || m_callStreamBroken)
+        if (!m_microphone || std::holds_alternative<CallStreamFailed>(route.call))
             return true;
         switch (m_microphone->state()) {
         case CallMicrophone::State::Loading:
             return false;
         case CallMicrophone::State::Absent:
-            closeCallStream();
+            route.call = NoCallStream {};
             return true;
         case CallMicrophone::State::Ready:
             break;
         }
-        if (!m_callStream) {
-            openCallStream();
-            return !m_callStream;
-        }
-        return pa_stream_get_state(m_callStream) == PA_STREAM_READY;
+        if (std::holds_alternative<NoCallStream>(route.call))
+            route.call = openCallStream(route.corked);
+        return !route.callStream() || ready(route.callStream());
     }
 
-    void openCallStream()
+    CallStream openCallStream(bool corked)
     {
         const QByteArray name = m_name + " in calls";
-        m_callStream = newStream(name);
-        if (!m_callStream) {
-            m_callStreamBroken = true;
-            return;
-        }
-        pa_stream_set_state_callback(m_callStream, streamStateChanged, this);
+        Stream stream(newStream(name));
+        if (!stream)
+            return CallStreamFailed {};
+        pa_stream_set_state_callback(stream.get(), streamStateChanged, this);
         const pa_buffer_attr attributes = bufferAttributes();
         // Never moved elsewhere by the user or the server: on the speakers it would be heard
         // twice, and a sink going away would take the stream's sound along.
-        if (pa_stream_connect_playback(m_callStream, CallMicrophone::SinkName, &attributes,
+        if (pa_stream_connect_playback(stream.get(), CallMicrophone::SinkName, &attributes,
                 static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE
-                    | (m_corked ? PA_STREAM_START_CORKED : 0)),
+                    | (corked ? PA_STREAM_START_CORKED : 0)),
                 nullptr, nullptr)
-            < 0) {
-            closeCallStream();
-            m_callStreamBroken = true;
-        }
+            < 0)
+            return CallStreamFailed {};
+        return stream;
     }
 
-    void closeCallStream()
+    void callStreamFailed(OnStream &route)
     {
-        if (!m_callStream)
-            return;
-        pa_stream_set_state_callback(m_callStream, nullptr, nullptr);
-        pa_stream_disconnect(m_callStream);
-        pa_stream_unref(m_callStream);
-        m_callStream = nullptr;
-    }
-
-    void callStreamFailed()
-    {
-        closeCallStream();
-        // The rest of this text is heard here only; the next one tries again.
-        m_callStreamBroken = true;
+        route.call = CallStreamFailed {};
         service();
     }
 
@@ -261,83 +288,65 @@ private:
 
     void openStream()
     {
-        m_stream = newStream(m_name);
-        if (!m_stream) {
-            m_streamBroken = true;
-            startSilentClock();
+        Stream stream(newStream(m_name));
+        if (!stream) {
+            m_route = Waiting { .streamFailed = true };
+            playIntoNothing();
             return;
         }
-        pa_stream_set_state_callback(m_stream, streamStateChanged, this);
-        pa_stream_set_write_callback(m_stream, streamWantsData, this);
-        pa_stream_set_underflow_callback(m_stream, streamRanDry, this);
+        pa_stream *opened = stream.get();
+        pa_stream_set_state_callback(opened, streamStateChanged, this);
+        pa_stream_set_write_callback(opened, streamWantsData, this);
+        pa_stream_set_underflow_callback(opened, streamRanDry, this);
+        m_route = OnStream { .stream = std::move(stream) };
         const pa_buffer_attr attributes = bufferAttributes();
-        m_corked = false;
         // No device named: the server routes the stream, PULSE_SINK and the user's choices
         // included. A PULSE_SINK naming no sink is asked for again without it.
         const char *device = m_useDefaultSink ? "@DEFAULT_SINK@" : nullptr;
         if (pa_stream_connect_playback(
-                m_stream, device, &attributes, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr)
+                opened, device, &attributes, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr)
             < 0)
             streamFailed();
-    }
-
-    void closeStream()
-    {
-        closeCallStream();
-        if (!m_stream)
-            return;
-        pa_stream_set_state_callback(m_stream, nullptr, nullptr);
-        pa_stream_set_write_callback(m_stream, nullptr, nullptr);
-        pa_stream_set_underflow_callback(m_stream, nullptr, nullptr);
-        pa_stream_disconnect(m_stream);
-        pa_stream_unref(m_stream);
-        m_stream = nullptr;
-        m_corked = false;
-        m_drained = false;
-        stopIdleTimer();
     }
 
     void streamFailed()
     {
         const bool noSuchSink = pa_context_errno(m_server.context()) == PA_ERR_NOENTITY;
-        closeStream();
-        if (noSuchSink && !m_useDefaultSink && std::getenv("PULSE_SINK")) {
+        const bool tryDefaultSink = noSuchSink && !m_useDefaultSink && std::getenv("PULSE_SINK");
+        if (tryDefaultSink)
             m_useDefaultSink = true;
-            service();
-            return;
-        }
-        // The rest of this text plays into nothing; the next one tries a stream again.
-        m_streamBroken = true;
+        m_route = Waiting { .streamFailed = !tryDefaultSink };
         service();
     }
 
-    void writeToStream()
+    void writeToStream(OnStream &route)
     {
-        std::size_t room = pa_stream_writable_size(m_stream);
+        pa_stream *stream = route.stream.get();
+        std::size_t room = pa_stream_writable_size(stream);
         if (room == static_cast<std::size_t>(-1))
             return;
         while (room >= BytesPerSample) {
             void *buffer = nullptr;
             std::size_t bytes = room;
-            if (pa_stream_begin_write(m_stream, &buffer, &bytes) < 0 || !buffer)
+            if (pa_stream_begin_write(stream, &buffer, &bytes) < 0 || !buffer)
                 return;
             bool intoCalls = false;
             const std::size_t n
                 = takeSamples(static_cast<int16_t *>(buffer), bytes / BytesPerSample, &intoCalls);
             if (n == 0) {
-                pa_stream_cancel_write(m_stream);
+                pa_stream_cancel_write(stream);
                 break;
             }
             // Copied by the server's library before the buffer goes to the first stream.
-            if (intoCalls && m_callStream && pa_stream_get_state(m_callStream) == PA_STREAM_READY)
+            if (intoCalls && ready(route.callStream()))
                 pa_stream_write(
-                    m_callStream, buffer, n * BytesPerSample, nullptr, 0, PA_SEEK_RELATIVE);
-            pa_stream_write(m_stream, buffer, n * BytesPerSample, nullptr, 0, PA_SEEK_RELATIVE);
+                    route.callStream(), buffer, n * BytesPerSample, nullptr, 0, PA_SEEK_RELATIVE);
+            pa_stream_write(stream, buffer, n * BytesPerSample, nullptr, 0, PA_SEEK_RELATIVE);
             room -= n * BytesPerSample;
         }
         // What was written plays within the target latency; a second after that, cork.
         if (m_queue.size() == 0)
-            armIdleTimer();
+            armIdleTimer(route);
     }
 
     static void streamStateChanged(pa_stream *stream, void *self)
@@ -349,8 +358,8 @@ private:
             break;
         case PA_STREAM_FAILED:
         case PA_STREAM_TERMINATED:
-            if (stream == output->m_callStream)
-                output->callStreamFailed();
+            if (auto &route = std::get<OnStream>(output->m_route); stream == route.callStream())
+                output->callStreamFailed(route);
             else
                 output->streamFailed();
             break;
@@ -362,80 +371,73 @@ private:
     static void streamWantsData(pa_stream *, std::size_t, void *self)
     {
         auto *output = static_cast<SoundServerOutput *>(self);
+        auto &route = std::get<OnStream>(output->m_route);
         // A fresh stream asks for samples at once; the call's stream may still be connecting.
-        if (!output->m_corked && output->callStreamSettled())
-            output->writeToStream();
+        if (!route.corked && output->callStreamSettled(route))
+            output->writeToStream(route);
     }
 
     static void streamRanDry(pa_stream *, void *self)
     {
-        static_cast<SoundServerOutput *>(self)->m_drained = true;
+        std::get<OnStream>(static_cast<SoundServerOutput *>(self)->m_route).drained = true;
     }
 
-    void armIdleTimer()
+    void armIdleTimer(OnStream &route)
     {
-        pa_mainloop_api *api = m_server.api();
-        if (m_idleTimer)
-            restartTimer(api, m_idleTimer, TargetLatency + IdleBeforeCork);
+        if (route.idleTimer)
+            restartTimer(m_server.api(), route.idleTimer.get(), TargetLatency + IdleBeforeCork);
         else
-            m_idleTimer = newTimer(api, TargetLatency + IdleBeforeCork, idleTimedOut, this);
-    }
-
-    void stopIdleTimer()
-    {
-        if (!m_idleTimer)
-            return;
-        m_server.api()->time_free(m_idleTimer);
-        m_idleTimer = nullptr;
+            route.idleTimer = makeTimer(TargetLatency + IdleBeforeCork, idleTimedOut);
     }
 
     static void idleTimedOut(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self)
     {
         auto *output = static_cast<SoundServerOutput *>(self);
-        output->stopIdleTimer();
-        if (!output->m_stream || output->m_corked || output->m_queue.size() > 0)
+        auto &route = std::get<OnStream>(output->m_route);
+        route.idleTimer.reset();
+        if (route.corked || output->m_queue.size() > 0)
             return;
-        output->m_corked = true;
-        output->m_drained = false;
-        for (pa_stream *stream : { output->m_stream, output->m_callStream })
-            if (stream && pa_stream_get_state(stream) == PA_STREAM_READY)
-                if (pa_operation *op = pa_stream_cork(stream, 1, nullptr, nullptr))
-                    pa_operation_unref(op);
+        route.corked = true;
+        route.drained = false;
+        for (pa_stream *stream : route.streams())
+            if (ready(stream))
+                dropOperation(pa_stream_cork(stream, 1, nullptr, nullptr));
     }
 
     // --- no server: real time into nothing ---
 
-    void startSilentClock()
+    void playIntoNothing()
     {
-        if (m_silentClock)
+        if (std::holds_alternative<IntoNothing>(m_route))
             return;
-        m_silentStart = pa_rtclock_now();
-        m_silentTaken = 0;
-        m_silentClock = newTimer(m_server.api(), 0, silentTick, this);
+        m_route = IntoNothing {
+            .streamFailed = streamFailedThisText(),
+            .clock = makeTimer(0, silentTick),
+            .start = pa_rtclock_now(),
+        };
     }
 
-    void stopSilentClock()
+    void stopPlayingIntoNothing()
     {
-        if (!m_silentClock)
-            return;
-        m_server.api()->time_free(m_silentClock);
-        m_silentClock = nullptr;
+        if (const auto *route = std::get_if<IntoNothing>(&m_route))
+            m_route = Waiting { .streamFailed = route->streamFailed };
     }
 
     static void silentTick(
         pa_mainloop_api *api, pa_time_event *timer, const struct timeval *, void *self)
     {
         auto *output = static_cast<SoundServerOutput *>(self);
-        const pa_usec_t elapsed = pa_rtclock_now() - output->m_silentStart;
+        auto &route = std::get<IntoNothing>(output->m_route);
+        const pa_usec_t elapsed = pa_rtclock_now() - route.start;
         const auto played
             = static_cast<std::size_t>(elapsed * flitevoice::SampleRate / PA_USEC_PER_SEC);
         std::size_t allowed
-            = played + SilentHeadroom - std::min(output->m_silentTaken, played + SilentHeadroom);
+            = played + SilentHeadroom - std::min(route.taken, played + SilentHeadroom);
         std::vector<int16_t> &scratch = output->m_scratch;
         while (allowed > 0 && output->m_queue.size() > 0) {
             // A new text asks for the server again; if it is coming, wait for it.
             if (output->m_queue.nextStartsText() && !output->m_askedForThisText) {
-                output->stopSilentClock();
+                output->stopPlayingIntoNothing();
                 output->service();
                 return;
             }
@@ -443,11 +445,11 @@ private:
             const std::size_t n = output->takeSamples(scratch.data(), scratch.size());
             if (n == 0)
                 break;
-            output->m_silentTaken += n;
+            route.taken += n;
             allowed -= n;
         }
         if (output->m_queue.size() == 0) {
-            output->stopSilentClock();
+            output->stopPlayingIntoNothing();
             return;
         }
         restartTimer(api, timer, SilentStep);
@@ -460,21 +462,13 @@ private:
     CallMicrophone *m_microphone;
     pa_defer_event *m_wake = nullptr;
 
-    pa_stream *m_stream = nullptr;
-    bool m_corked = false;
-    // The stream ran out of samples; if more of the same text follows, that was an underrun.
-    bool m_drained = false;
-    bool m_streamBroken = false;
-    bool m_useDefaultSink = false;
-    pa_stream *m_callStream = nullptr;
-    bool m_callStreamBroken = false;
+    Route m_route;
+    // Set from the text's first ask until its first sample is taken, so a text that finds no
+    // server waits for one once and then plays into nothing.
     bool m_askedForThisText = false;
-    pa_time_event *m_idleTimer = nullptr;
+    // A PULSE_SINK that named no sink is not asked for again by this instance.
+    bool m_useDefaultSink = false;
     std::size_t m_underruns = 0;
-
-    pa_time_event *m_silentClock = nullptr;
-    pa_usec_t m_silentStart = 0;
-    std::size_t m_silentTaken = 0;
     std::vector<int16_t> m_scratch;
 };
 

@@ -70,4 +70,16 @@ TEST_F(SoundServerRestartTest, TheNextTextIsHeardOnceTheServerIsBack)
     EXPECT_TRUE(heard(*engine, "Back again."));
 }
 
+// A PULSE_SINK naming no sink is asked for again on the default sink.
+TEST_F(SoundServerRestartTest, APulseSinkNamingNoSinkPlaysOnTheDefault)
+{
+    // Read when the process connects: the restart makes the next text connect anew.
+    qputenv("PULSE_SINK", "no_such_sink");
+    server->kill();
+    ASSERT_TRUE(server->start());
+    auto engine = createSpeechEngine("Vocalo test");
+    EXPECT_TRUE(heard(*engine, "Heard all the same."));
+    qunsetenv("PULSE_SINK");
+}
+
 } // namespace
