@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The sound server is missing when the program starts, or dies while a line plays, and comes
-// back: the next text is heard. The test runs a PulseAudio server of its own, so it can stop and
-// start it; its own executable, so the process talks to no other server first. The tests run in
-// order and share the process's one connection, as the windows of the program do.
+// The sound server is missing when the program starts, dies while a line plays, ends a line's
+// stream, or is named a sink it does not have: the next text is heard. The test runs a PulseAudio
+// server of its own, so it can stop and start it; its own executable, so the process talks to no
+// other server first. The tests run in order and share the process's one connection, as the windows
+// of the program do.
 #include "AudioAnalysis.h"
 #include "Desktop.h"
 #include "OwnSoundServer.h"
@@ -13,7 +14,36 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <pulse/pulseaudio.h>
+
+#include <span>
+
 namespace {
+
+// Ends a playback stream from the server's side, as a mixer can.
+bool killStream(uint32_t index)
+{
+    pa_mainloop *loop = pa_mainloop_new();
+    pa_context *context = pa_context_new(pa_mainloop_get_api(loop), "Vocalo test");
+    int killed = 0;
+    if (pa_context_connect(context, nullptr, PA_CONTEXT_NOFLAGS, nullptr) >= 0) {
+        while (PA_CONTEXT_IS_GOOD(pa_context_get_state(context))
+            && pa_context_get_state(context) != PA_CONTEXT_READY)
+            pa_mainloop_iterate(loop, 1, nullptr);
+        if (pa_operation *operation = pa_context_kill_sink_input(
+                context, index,
+                [](pa_context *, int ok, void *done) { *static_cast<int *>(done) = ok; },
+                &killed)) {
+            while (pa_operation_get_state(operation) == PA_OPERATION_RUNNING)
+                pa_mainloop_iterate(loop, 1, nullptr);
+            pa_operation_unref(operation);
+        }
+        pa_context_disconnect(context);
+    }
+    pa_context_unref(context);
+    pa_mainloop_free(loop);
+    return killed;
+}
 
 class SoundServerRestartTest : public testing::Test
 {
@@ -67,6 +97,25 @@ TEST_F(SoundServerRestartTest, TheNextTextIsHeardOnceTheServerIsBack)
     server->kill();
     ASSERT_TRUE(server->start());
     // The rest of the first line plays into nothing; the text after it finds the server again.
+    EXPECT_TRUE(heard(*engine, "Back again."));
+}
+
+// The server ends a line's stream: the rest of the line plays into nothing rather than on a
+// stream opened again, and the next text has a stream.
+TEST_F(SoundServerRestartTest, AfterTheServerEndsAStreamTheNextTextIsHeard)
+{
+    auto engine = createSpeechEngine("Vocalo test");
+    engine->SetSpeed(150);
+    ASSERT_TRUE(heard(*engine, "This line loses its stream in the middle and goes on unheard."));
+    const QString stream
+        = desktop::run("pactl", { "list", "short", "sink-inputs" }).output.section('\t', 0, 0);
+    ASSERT_TRUE(killStream(stream.toUInt()));
+    desktop::MonitorRecorder recorder;
+    recorder.start();
+    QTest::qWait(1500);
+    const auto afterKill = recorder.stop();
+    const std::size_t tail = std::min<std::size_t>(afterKill.size(), audio::SampleRate);
+    EXPECT_FALSE(audio::isNonSilent(std::span<const int16_t>(afterKill).last(tail)));
     EXPECT_TRUE(heard(*engine, "Back again."));
 }
 
