@@ -39,9 +39,10 @@ TEST_P(WordCompletionTest, OffersTheRestOfTheLikeliestWord)
         completion.learn(line);
     const WordCompletion::Suggestion suggestion = completion.suggestion(row.typed);
     EXPECT_EQ(suggestion.word, row.offered);
-    if (!row.offered.isEmpty())
+    if (!row.offered.isEmpty()) {
         EXPECT_EQ(suggestion.word.left(suggestion.typed).toLower(),
             row.typed.right(suggestion.typed).toLower());
+    }
 }
 
 const QString longLine = QString(WordCompletion::LongestLine, u'x') + QStringLiteral(" tha");
