@@ -9,7 +9,7 @@
 #include "DesktopInput.h"
 #include "EchoBench.h"
 #include "Latencies.h"
-#include "MonitorListener.h"
+#include "MonitorRecorder.h"
 #include "ProcessStats.h"
 #include "XWindowProbe.h"
 
@@ -40,6 +40,7 @@
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using desktop::MonitorRecorder;
 
 namespace {
 
@@ -184,9 +185,9 @@ double msBetween(Clock::time_point from, Clock::time_point to)
 // One line, spoken either after `idle` of silence or right after the previous line has ended
 // (back to back: the program's output is still warm). `say` hands the line over and returns
 // the moment it did.
-void measureLine(MonitorListener &monitor, Latencies &into, bool backToBack,
+void measureLine(MonitorRecorder &monitor, Latencies &into, bool backToBack,
     std::chrono::milliseconds idle, const std::function<void()> &prepare,
-    const std::function<Clock::time_point()> &say, MonitorListener *call = nullptr,
+    const std::function<Clock::time_point()> &say, MonitorRecorder *call = nullptr,
     Latencies *intoCall = nullptr)
 {
     // The end of the previous line: no word of a one-word line is followed by this much quiet.
@@ -221,7 +222,7 @@ struct LineReader
 
 // A program that sounds each line of its standard input. Its first line (loading a voice,
 // starting a stream) is not counted.
-LineReader measureReader(MonitorListener &monitor, const std::vector<std::string> &command,
+LineReader measureReader(MonitorRecorder &monitor, const std::vector<std::string> &command,
     const Options &options, std::chrono::milliseconds idleGap)
 {
     LineReader reader;
@@ -260,8 +261,8 @@ struct Idle
     double floorRun = 0;
     std::vector<processstats::ThreadRate> threads;
     std::vector<processstats::ThreadRate> floorThreads;
-    MonitorListener::Streams streamsAtStart;
-    MonitorListener::Streams streamsAtEnd;
+    MonitorRecorder::Streams streamsAtStart;
+    MonitorRecorder::Streams streamsAtEnd;
     double startAfterSpeechS = 0;
 };
 
@@ -273,7 +274,7 @@ double total(const std::vector<processstats::ThreadRate> &rates)
     return sum;
 }
 
-Idle measureIdle(MonitorListener &monitor, pid_t vocalo, pid_t floor, int seconds)
+Idle measureIdle(MonitorRecorder &monitor, pid_t vocalo, pid_t floor, int seconds)
 {
     Idle idle;
     idle.seconds = seconds;
@@ -315,7 +316,7 @@ QJsonArray jsonThreads(const std::vector<processstats::ThreadRate> &rates)
     return threads;
 }
 
-QJsonObject jsonStreams(const MonitorListener::Streams &streams)
+QJsonObject jsonStreams(const MonitorRecorder::Streams &streams)
 {
     return { { "open", streams.open }, { "running", streams.running } };
 }
@@ -340,11 +341,28 @@ struct Figures
     std::vector<std::pair<std::string, LineReader>> readers;
 };
 
+// The server hands samples over every 2 ms, so a sample's arrival is close to the moment it was
+// played; nothing is fed to the sink, which runs as the programs measured leave it.
+MonitorRecorder::Setup listeningTo(const QString &source, int threshold)
+{
+    MonitorRecorder::Setup setup;
+    setup.source = source;
+    setup.fragment = 2ms;
+    setup.threshold = threshold;
+    return setup;
+}
+
+QString speakersMonitor()
+{
+    const char *sink = std::getenv("VOCALO_TEST_SINK");
+    return sink ? QString::fromLocal8Bit(sink) + ".monitor" : "@DEFAULT_MONITOR@";
+}
+
 // What the steps share: the options, the ear on the sound server, the keyboard and Vocalo.
 struct Session
 {
     const Options &options;
-    MonitorListener monitor;
+    MonitorRecorder monitor;
     DesktopInput input;
     std::unique_ptr<QProcess> vocalo;
     bool withVocalo = false;
@@ -355,7 +373,7 @@ struct Session
 
     explicit Session(const Options &options)
         : options(options)
-        , monitor(options.threshold)
+        , monitor(listeningTo(speakersMonitor(), options.threshold))
         , withVocalo(options.only != "probes")
         , speech(options.only.empty() || options.only == "speech")
         , probes(speech || options.only == "probes")
@@ -374,10 +392,8 @@ void prepareFiles(const Options &options)
 
 void reachTheDesktop(Session &session)
 {
-    const char *sink = std::getenv("VOCALO_TEST_SINK");
-    std::string error;
-    if (!session.monitor.start(sink ? std::string(sink) + ".monitor" : "@DEFAULT_MONITOR@", error))
-        fail("cannot listen to the sound server: " + error);
+    if (!session.monitor.start())
+        fail("cannot listen to the sound server: " + session.monitor.error().toStdString());
     if (!session.input.ready())
         fail("no X display with the XTest extension");
 }
@@ -385,7 +401,7 @@ void reachTheDesktop(Session &session)
 // Start-up: the splash, then its greeting, then the strip with the text box focused.
 void startVocalo(Session &session, Figures &figures)
 {
-    MonitorListener &monitor = session.monitor;
+    MonitorRecorder &monitor = session.monitor;
     const Clock::time_point launched = Clock::now();
     session.vocalo = spawn({ session.options.vocalo }, session.options.log);
     if (!windowShows("Vocalo", 10s, 1))
@@ -405,17 +421,17 @@ void startVocalo(Session &session, Figures &figures)
 void measureVocaloLines(Session &session, Figures &figures)
 {
     const Options &options = session.options;
-    MonitorListener &monitor = session.monitor;
+    MonitorRecorder &monitor = session.monitor;
     DesktopInput &input = session.input;
     const auto typeLine = [&] { input.type(options.text); };
     const auto pressEnter = [&] { return input.pressReturn(); };
     // The microphone's source exists once Vocalo has reached the sound server; a recorder on it
     // also keeps its sink running, so its timeline is real time like the output's.
-    MonitorListener call(options.threshold);
-    std::string error;
-    MonitorListener *callListener = call.start("vocalo_microphone", error) ? &call : nullptr;
+    MonitorRecorder call(listeningTo("vocalo_microphone", options.threshold));
+    MonitorRecorder *callListener = call.start() ? &call : nullptr;
     if (!callListener)
-        std::fprintf(stderr, "bench: no \"Vocalo\" microphone to listen to: %s\n", error.c_str());
+        std::fprintf(
+            stderr, "bench: no \"Vocalo\" microphone to listen to: %s\n", qPrintable(call.error()));
     for (int i = 0; i < options.runs; ++i)
         measureLine(monitor, figures.vocaloIdle, false, session.idleGap, typeLine, pressEnter,
             callListener, &figures.callIdle);
@@ -456,7 +472,7 @@ void measureIdleCost(Session &session, Figures &figures)
 void measureBusy(Session &session, Figures &figures)
 {
     const Options &options = session.options;
-    MonitorListener &monitor = session.monitor;
+    MonitorRecorder &monitor = session.monitor;
     DesktopInput &input = session.input;
     const auto sayLongLine = [&] {
         if (!monitor.waitForSilence(1s, 60s))
@@ -669,7 +685,7 @@ int main(int argc, char **argv)
         stop(*session.vocalo);
     measureReaders(session, figures);
 
-    const std::string server = session.monitor.serverName();
+    const std::string server = session.monitor.serverName().toStdString();
     printReport(session, server, figures);
     writeReport(options.json, report(session, server, figures));
     return missed(figures) == 0 ? 0 : 2;

@@ -81,11 +81,17 @@ protected:
         xdotool({ "click", "1" });
     }
 
-    // The n-th command of the strip's menu, chosen with the keyboard.
+    // The n-th command of the strip's menu, chosen with the keyboard once the menu shows.
     void choose(int command)
     {
+        const std::vector<WindowId> before = visibleWindowsOfClass("vocalo");
         clickAt(*strip, { 364, 9 });
-        QTest::qWait(500);
+        waitUntil([&] {
+            for (const WindowId window : visibleWindowsOfClass("vocalo"))
+                if (std::find(before.begin(), before.end(), window) == before.end())
+                    return true;
+            return false;
+        });
         for (int i = 0; i < command; ++i)
             xdotool({ "key", "Down" });
         xdotool({ "key", "Return" });

@@ -22,7 +22,7 @@ SoundSpan nonSilentSpan(std::span<const int16_t> samples, int threshold)
 {
     SoundSpan span;
     for (std::size_t i = 0; i < samples.size(); ++i) {
-        if (std::abs(int(samples[i])) > threshold) {
+        if (isAudible(samples[i], threshold)) {
             if (!span.found) {
                 span.found = true;
                 span.first = i;

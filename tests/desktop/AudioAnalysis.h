@@ -10,23 +10,28 @@
 namespace audio {
 
 constexpr int SampleRate = 16000;
-// A sample is audible when its magnitude exceeds this (about -36 dBFS), for the tests and the
+// A sample is audible when its magnitude reaches this (about -36 dBFS), for the tests and the
 // desktop benchmark alike: comfortably above a silent monitor's noise and Flite's quiet
 // lead-in, well below speech.
 constexpr int AudibleThreshold = 500;
+
+constexpr bool isAudible(int16_t sample, int threshold = AudibleThreshold)
+{
+    return sample >= threshold || sample <= -threshold;
+}
 
 double rms(std::span<const int16_t> samples);
 
 struct SoundSpan
 {
     bool found = false;
-    std::size_t first = 0; // first sample above the threshold
-    std::size_t last = 0;  // last sample above the threshold
+    std::size_t first = 0; // first audible sample
+    std::size_t last = 0;  // last audible sample
     double seconds() const { return found ? double(last - first + 1) / SampleRate : 0.0; }
     double startSeconds() const { return double(first) / SampleRate; }
 };
 
-// From the first to the last sample whose magnitude exceeds the threshold.
+// From the first to the last audible sample.
 SoundSpan nonSilentSpan(std::span<const int16_t> samples, int threshold = AudibleThreshold);
 bool isNonSilent(std::span<const int16_t> samples, int threshold = AudibleThreshold);
 

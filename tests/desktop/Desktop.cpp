@@ -5,19 +5,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QRegularExpression>
-#include <QTemporaryFile>
 #include <QWidget>
 
 #include <xcb/xcb.h>
 
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <sys/prctl.h>
 
 namespace desktop {
@@ -230,64 +226,6 @@ void reap(QProcess &process, int graceMs)
     }
     process.kill();
     process.waitForFinished();
-}
-
-MonitorRecorder::MonitorRecorder()
-    : MonitorRecorder(qEnvironmentVariable("VOCALO_TEST_SINK", "vocalo_test_sink") + ".monitor",
-        qEnvironmentVariable("VOCALO_TEST_SINK", "vocalo_test_sink"))
-{ }
-
-MonitorRecorder::MonitorRecorder(const QString &source, const QString &sink)
-    : m_source(source), m_sink(sink)
-{
-    QTemporaryFile file(QDir::tempPath() + "/vocalo-monitor-XXXXXX.raw");
-    file.setAutoRemove(false);
-    file.open();
-    m_file = file.fileName();
-}
-
-MonitorRecorder::~MonitorRecorder()
-{
-    reap(m_recorder);
-    reap(m_keepAlive);
-    QFile::remove(m_file);
-}
-
-void MonitorRecorder::start()
-{
-    const QStringList format = { "--raw", "--format=s16le", "--rate=16000", "--channels=1" };
-    m_keepAlive.setStandardInputFile("/dev/zero");
-    endWithThisProcess(m_keepAlive);
-    endWithThisProcess(m_recorder);
-    m_keepAlive.start("pacat",
-        QStringList { "--playback", "--device=" + m_sink, "--client-name=vocalo-keep-alive" }
-            + format);
-    m_recorder.start("parec",
-        QStringList { "--device=" + m_source, "--latency-msec=20" } + format
-            + QStringList { m_file });
-    m_keepAlive.waitForStarted();
-    m_recorder.waitForStarted();
-    // parec only writes once the stream is connected; wait for the first bytes.
-    if (!waitUntil([&] { return QFileInfo(m_file).size() > 0; }, 5000))
-        qWarning("parec recorded nothing within 5 s");
-}
-
-std::vector<int16_t> MonitorRecorder::samplesSoFar()
-{
-    QFile file(m_file);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    std::vector<int16_t> samples(static_cast<size_t>(bytes.size()) / 2);
-    memcpy(samples.data(), bytes.constData(), samples.size() * 2);
-    return samples;
-}
-
-std::vector<int16_t> MonitorRecorder::stop()
-{
-    reap(m_recorder, 2000);
-    reap(m_keepAlive, 2000);
-    return samplesSoFar();
 }
 
 VocaloProcess::VocaloProcess()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "MonitorRecorder.h"
 #include "Wait.h"
 
 #include <QProcess>
@@ -81,33 +82,6 @@ QString screenshot(WindowId window, const QString &name);
 QString screenshotOfScreen(const QString &name);
 // A screenshot of the window once it is drawn in full: two shots in a row agree.
 QString screenshotWhenDrawn(WindowId window, const QString &name, int timeoutMs = 5000);
-
-// Records the null sink's monitor as 16 kHz mono S16 samples while something plays. A silent
-// stream keeps the sink running, so the recording's timeline is real time.
-class MonitorRecorder
-{
-public:
-    static constexpr int SampleRate = 16000;
-
-    MonitorRecorder();
-    // Records `source` instead, keeping `sink` running (the sink it is fed from).
-    MonitorRecorder(const QString &source, const QString &sink);
-    ~MonitorRecorder();
-    MonitorRecorder(const MonitorRecorder &) = delete;
-    MonitorRecorder &operator=(const MonitorRecorder &) = delete;
-
-    void start();
-    std::vector<int16_t> stop();
-    // What has been recorded so far, without stopping.
-    std::vector<int16_t> samplesSoFar();
-
-private:
-    QString m_source;
-    QString m_sink;
-    QProcess m_keepAlive;
-    QProcess m_recorder;
-    QString m_file;
-};
 
 // The real vocalo binary of this build, started as a separate process.
 class VocaloProcess

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SoundOnset.h"
 
-#include <cstdlib>
+#include "AudioAnalysis.h"
 
 SoundOnset::SoundOnset(int sampleRate, int threshold)
     : m_samplePeriod(std::chrono::duration_cast<Clock::duration>(
@@ -13,7 +13,7 @@ void SoundOnset::feed(std::span<const int16_t> samples, Clock::time_point arriva
 {
     const auto count = static_cast<long>(samples.size());
     for (long i = 0; i < count; ++i) {
-        if (std::abs(int(samples[std::size_t(i)])) < m_threshold)
+        if (!audio::isAudible(samples[std::size_t(i)], m_threshold))
             continue;
         const Clock::time_point played = arrival - (count - 1 - i) * m_samplePeriod;
         m_lastAudible = played;

@@ -39,6 +39,11 @@ XWindowProbe::~XWindowProbe()
         XCloseDisplay(m_connection->display);
 }
 
+bool XWindowProbe::connected() const
+{
+    return m_connection->display != nullptr;
+}
+
 struct Tree
 {
     bool known = false;

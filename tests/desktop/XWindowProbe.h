@@ -29,6 +29,9 @@ public:
     XWindowProbe(const XWindowProbe &) = delete;
     XWindowProbe &operator=(const XWindowProbe &) = delete;
 
+    // Whether the display could be opened; a probe without one finds nothing.
+    bool connected() const;
+
     // The topmost client window titled exactly `title` that is mapped on the screen.
     std::optional<WindowId> findViewable(const QString &title);
     // All such windows, topmost first.

@@ -7,7 +7,7 @@
 # caret, and their Text interfaces must read what was typed. Then the phrase board is opened and
 # must list its 36 buttons by name.
 #
-#   AccessibilityDesktopTest.py <vocalo> <line-edit-strip>
+#   AccessibilityDesktopTest.py <vocalo> <line-edit-strip> <window-search>
 #
 # Runs inside tests/harness/with-desktop with VOCALO_TEST_ACCESSIBILITY=1.
 import os
@@ -20,7 +20,7 @@ import gi
 gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi, GLib  # noqa: E402
 
-VOCALO, LINE_EDIT_STRIP = sys.argv[1:3]
+VOCALO, LINE_EDIT_STRIP, WINDOW_SEARCH = sys.argv[1:4]
 PASTED = " world"
 
 # Each step: the keys (xdotool arguments), the text after it, the text-changed events it must
@@ -191,13 +191,15 @@ check("the next word offered", settled(vocalo.box.get_description, "is", "the ne
 xdotool("key", "ctrl+a", "BackSpace")
 
 # The phrase board, from the strip's menu corner: Quick Window is the second command.
+def windows(*search):
+    return subprocess.run([WINDOW_SEARCH, *search], capture_output=True, text=True).stdout.split()
+
+
 def visible_windows():
-    return set(subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "vocalo"],
-                              capture_output=True, text=True).stdout.split())
+    return set(windows("--class", "vocalo"))
 
 
-strip = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Vocalo 1.0$"],
-                       capture_output=True, text=True).stdout.split()[0]
+strip = windows("--title", "Vocalo 1.0")[0]
 before = visible_windows()
 xdotool("mousemove", "--window", strip, "--sync", "364", "9", "click", "1")
 wait_until(lambda: visible_windows() - before, "the menu")
