@@ -31,6 +31,10 @@ inline std::size_t clickLength(unsigned rate)
     return rate / 50;
 }
 
+// With `--cork 1` (libpulse) or `--inactive 1` (PipeWire) a probe idles as Vocalo does: its stream
+// runs on for this long after the sound has played, then stops, and the next click starts it.
+constexpr unsigned IdleBeforeStopMs = 1000;
+
 // `--name value` pairs; a flag that is not there gives `fallback`.
 inline std::string option(int argc, char **argv, const char *name, const std::string &fallback)
 {

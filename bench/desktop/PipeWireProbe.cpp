@@ -2,8 +2,8 @@
 // The fastest a client of PipeWire itself can be heard: a stream at the graph's rate whose
 // real-time callback writes silence until a click is asked for, then the click, in the very
 // cycle that follows. Options: --rate (Hz), --node-latency (the quantum it asks for, e.g.
-// 64/48000), --inactive 1 (paused between clicks, as an idle program's stream would be) and
-// --voice TEXT (ClickProbe.h).
+// 64/48000), --inactive 1 (inactive once idle, as Vocalo's stream is corked) and --voice TEXT
+// (ClickProbe.h).
 #include "ClickProbe.h"
 
 #include <pipewire/pipewire.h>
@@ -21,6 +21,8 @@ struct Probe
     pw_stream *stream = nullptr;
     unsigned rate = 48000;
     bool inactive = false;
+    bool idle = false;
+    spa_source *idleTimer = nullptr;
     std::vector<int16_t> sound;
     // Samples of the sound still to write; set by the trigger, run down by the callback.
     std::atomic<std::size_t> pending { 0 };
@@ -56,6 +58,30 @@ void stateChanged(void *data, pw_stream_state, pw_stream_state state, const char
     if (state == PW_STREAM_STATE_ERROR)
         std::fprintf(stderr, "pipewire-probe: %s\n", error ? error : "stream error");
     pw_thread_loop_signal(static_cast<Probe *>(data)->loop, false);
+}
+
+void idled(void *data, uint64_t)
+{
+    auto *probe = static_cast<Probe *>(data);
+    probe->idle = true;
+    pw_stream_set_active(probe->stream, false);
+}
+
+// On the loop's thread, with its lock held.
+void click(Probe &probe)
+{
+    probe.pending.store(probe.sound.size());
+    if (!probe.inactive)
+        return;
+    if (probe.idle) {
+        probe.idle = false;
+        pw_stream_set_active(probe.stream, true);
+    }
+    const uint64_t runOn = uint64_t(probe.sound.size()) * SPA_NSEC_PER_SEC / probe.rate
+        + uint64_t(clickprobe::IdleBeforeStopMs) * SPA_NSEC_PER_MSEC;
+    timespec at { time_t(runOn / SPA_NSEC_PER_SEC), long(runOn % SPA_NSEC_PER_SEC) };
+    timespec once {};
+    pw_loop_update_timer(pw_thread_loop_get_loop(probe.loop), probe.idleTimer, &at, &once, false);
 }
 
 } // namespace
@@ -111,22 +137,15 @@ int main(int argc, char **argv)
             return 1;
         pw_thread_loop_wait(probe.loop);
     }
+
+    probe.idle = probe.inactive;
+    probe.idleTimer = pw_loop_add_timer(pw_thread_loop_get_loop(probe.loop), idled, &probe);
     pw_thread_loop_unlock(probe.loop);
 
-    const std::size_t length = probe.sound.size();
     clickprobe::clickOnEachLine([&] {
-        if (probe.inactive) {
-            probe.pending.store(length);
-            pw_thread_loop_lock(probe.loop);
-            pw_stream_set_active(probe.stream, true);
-            pw_thread_loop_unlock(probe.loop);
-            usleep(200000);
-            pw_thread_loop_lock(probe.loop);
-            pw_stream_set_active(probe.stream, false);
-            pw_thread_loop_unlock(probe.loop);
-        } else {
-            probe.pending.store(length);
-        }
+        pw_thread_loop_lock(probe.loop);
+        click(probe);
+        pw_thread_loop_unlock(probe.loop);
     });
     return 0;
 }

@@ -2,8 +2,7 @@
 // The fastest a libpulse client can be heard: a playback stream kept open and drained, so a click
 // only has to be written. Options: --rate (Hz), --latency (the target, in microseconds),
 // --node-latency (PipeWire's quantum for the stream, e.g. 128/48000; "" leaves it to the server)
-// --cork 1 (corked between clicks, as an idle program's stream is) and --voice TEXT
-// (ClickProbe.h).
+// --cork 1 (corked once idle, as Vocalo's stream is) and --voice TEXT (ClickProbe.h).
 #include "ClickProbe.h"
 
 #include <pulse/pulseaudio.h>
@@ -20,6 +19,8 @@ struct Probe
     pa_stream *stream = nullptr;
     unsigned rate = 16000;
     bool cork = false;
+    bool corked = false;
+    pa_time_event *idle = nullptr;
 };
 
 void signalLoop(pa_context *, void *probe)
@@ -38,20 +39,34 @@ void signalLoopFromStream(pa_stream *, void *probe)
     std::exit(1);
 }
 
+void idled(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *data)
+{
+    auto *probe = static_cast<Probe *>(data);
+    probe->corked = true;
+    pa_operation_unref(pa_stream_cork(probe->stream, 1, nullptr, nullptr));
+}
+
 void click(Probe &probe, const std::vector<int16_t> &samples)
 {
     pa_threaded_mainloop_lock(probe.loop);
-    if (probe.cork)
+    if (probe.corked) {
+        probe.corked = false;
         pa_operation_unref(pa_stream_cork(probe.stream, 0, nullptr, nullptr));
+    }
     pa_stream_write(probe.stream, samples.data(), samples.size() * sizeof(int16_t), nullptr, 0,
         PA_SEEK_RELATIVE);
-    pa_threaded_mainloop_unlock(probe.loop);
-    if (!probe.cork)
-        return;
-    // Corked again once the click has surely played.
-    usleep(200000);
-    pa_threaded_mainloop_lock(probe.loop);
-    pa_operation_unref(pa_stream_cork(probe.stream, 1, nullptr, nullptr));
+    if (probe.cork) {
+        timeval at {};
+        pa_timeval_add(pa_gettimeofday(&at),
+            pa_bytes_to_usec(
+                samples.size() * sizeof(int16_t), pa_stream_get_sample_spec(probe.stream))
+                + clickprobe::IdleBeforeStopMs * PA_USEC_PER_MSEC);
+        pa_mainloop_api *api = pa_threaded_mainloop_get_api(probe.loop);
+        if (probe.idle)
+            api->time_restart(probe.idle, &at);
+        else
+            probe.idle = api->time_new(api, &at, idled, &probe);
+    }
     pa_threaded_mainloop_unlock(probe.loop);
 }
 
@@ -67,6 +82,7 @@ int main(int argc, char **argv)
     const std::string nodeLatency = option(argc, argv, "--node-latency", "");
     const std::string forceQuantum = option(argc, argv, "--force-quantum", "");
     probe.cork = option(argc, argv, "--cork", "0") == "1";
+    probe.corked = probe.cork;
 
     probe.loop = pa_threaded_mainloop_new();
     probe.context = pa_context_new(pa_threaded_mainloop_get_api(probe.loop), "pulse-probe");
