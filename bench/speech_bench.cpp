@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "AudioAnalysis.h"
 #include "AudioOutput.h"
 #include "FliteSpeechEngine.h"
 #include "FliteVoice.h"
@@ -56,7 +57,7 @@ private:
         if (!m_state->armed)
             return;
         for (std::size_t i = 0; i < count; ++i) {
-            if (std::abs(samples[i]) > 500) {
+            if (audio::isAudible(samples[i])) {
                 m_state->at = Clock::now();
                 m_state->armed = false;
                 m_state->heard.notify_all();
