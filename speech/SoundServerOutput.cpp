@@ -35,12 +35,13 @@ constexpr pa_usec_t MinRequest = 8 * Millisecond;
 constexpr pa_usec_t Prebuffer = 2 * Millisecond;
 // PipeWire runs the graph of each sink in steps of one quantum, and a written sample waits for the
 // next step; its PulseAudio service makes every stream's step at least 256 frames at 48 kHz and
-// ignores the latency a stream asks for. Forcing 64 frames saves a line's first sound about 5 ms
+// ignores the latency a stream asks for. Forcing 128 frames saves a line's first sound about 3 ms
 // on a warm stream, and only while the stream is uncorked: an idle Vocalo leaves the step as it
-// was. Not PipeWire's smallest, 32: with that, PipeWire 0.3.65's remapped sources (loopbacks, such
-// as the call's microphone) on the same sink stop for good after a couple of lines; 64 never did.
-// PulseAudio ignores the property.
-constexpr const char *PipeWireQuantum = "64";
+// was. Not smaller: at 64 frames the first long lines after a quiet spell skipped whole steps
+// (gaps of up to 0.4 s in a line), and at 32 PipeWire 0.3.65's remapped sources (loopbacks, such
+// as the call's microphone) on the same sink stop for good after a couple of lines. PulseAudio
+// ignores the property.
+constexpr const char *PipeWireQuantum = "128";
 // After the last sample the stream idles this long, then corks: an idle program holds no running
 // stream, so the sound device may suspend, and the next line only uncorks it.
 constexpr pa_usec_t IdleBeforeCork = 1000 * Millisecond;

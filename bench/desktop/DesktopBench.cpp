@@ -33,6 +33,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -335,6 +336,10 @@ struct Figures
     Latencies vocaloBusy;
     Latencies longLineQuiet;
     Latencies longLineBusy;
+    // The same lines measured in the samples the monitor carried: a gap in the line's own stream
+    // lengthens both, while a monitor that hands its samples over late lengthens only the above.
+    Latencies longLineQuietPlayed;
+    Latencies longLineBusyPlayed;
     Idle idle;
     echobench::Figures echoes;
     // The reference and the bare probes, by label.
@@ -474,28 +479,32 @@ void measureBusy(Session &session, Figures &figures)
     const Options &options = session.options;
     MonitorRecorder &monitor = session.monitor;
     DesktopInput &input = session.input;
-    const auto sayLongLine = [&] {
+    const auto sayLongLine = [&](Latencies &heard, Latencies &played) {
         if (!monitor.waitForSilence(1s, 60s))
             fail("the sound never stopped");
         input.type(LongLine);
         std::this_thread::sleep_for(150ms);
+        const std::size_t recordedBefore = monitor.samplesSoFar().size();
         const Clock::time_point entered = input.pressReturn();
         if (!monitor.waitForSound(entered, 5s))
             fail("a long line was not heard");
         const auto first = monitor.onsetAfter(entered, 1s);
         if (!monitor.waitForSilence(1s, 60s) || !first)
             fail("the sound never stopped");
-        return msBetween(entered, *monitor.lastAudible()) - *first;
+        heard.ms.push_back(msBetween(entered, *monitor.lastAudible()) - *first);
+        const std::vector<int16_t> recorded = monitor.samplesSoFar();
+        played.ms.push_back(
+            1000 * audio::nonSilentSpan(std::span(recorded).subspan(recordedBefore)).seconds());
     };
     for (int i = 0; i < options.busyRuns; ++i)
-        figures.longLineQuiet.ms.push_back(sayLongLine());
+        sayLongLine(figures.longLineQuiet, figures.longLineQuietPlayed);
     BusyLoops busy;
     const auto typeLine = [&] { input.type(options.text); };
     const auto pressEnter = [&] { return input.pressReturn(); };
     for (int i = 0; i < options.busyRuns; ++i)
         measureLine(monitor, figures.vocaloBusy, true, session.idleGap, typeLine, pressEnter);
     for (int i = 0; i < options.busyRuns; ++i)
-        figures.longLineBusy.ms.push_back(sayLongLine());
+        sayLongLine(figures.longLineBusy, figures.longLineBusyPlayed);
 }
 
 void measureEcho(Session &session, Figures &figures)
@@ -555,10 +564,12 @@ void printReport(const Session &session, const std::string &server, const Figure
             row("vocalo, back to back, every core busy", f.vocaloBusy);
             row("A long line, first to last audible, as it is", f.longLineQuiet);
             row("  and with every core busy", f.longLineBusy);
+            row("  in samples played, as it is", f.longLineQuietPlayed);
+            row("  in samples played, with every core busy", f.longLineBusyPlayed);
             std::printf("  (a line lasting longer than the shortest ran dry by that much: %s ms "
                         "at most as it is, %s ms with every core busy)\n",
-                number(f.longLineQuiet.max() - f.longLineQuiet.min()).c_str(),
-                number(f.longLineBusy.max() - f.longLineQuiet.min()).c_str());
+                number(f.longLineQuietPlayed.max() - f.longLineQuietPlayed.min()).c_str(),
+                number(f.longLineBusyPlayed.max() - f.longLineQuietPlayed.min()).c_str());
         }
         std::printf("\n");
         std::printf("Idle for %d s, %.1f s after the last speech\n", options.cpuSeconds,
@@ -605,6 +616,9 @@ QJsonObject report(const Session &session, const std::string &server, const Figu
         json["long_line_first_to_last_audible"]
             = QJsonObject { { "as_it_is", jsonLatencies(f.longLineQuiet) },
                   { "every_core_busy", jsonLatencies(f.longLineBusy) } };
+        json["long_line_first_to_last_audible_in_samples_played"]
+            = QJsonObject { { "as_it_is", jsonLatencies(f.longLineQuietPlayed) },
+                  { "every_core_busy", jsonLatencies(f.longLineBusyPlayed) } };
         json["esc_to_last_audible"] = jsonLatencies(f.vocaloEsc);
         const Idle &idle = f.idle;
         json["idle"] = QJsonObject {
