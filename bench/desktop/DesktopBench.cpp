@@ -33,7 +33,6 @@
 #include <iostream>
 #include <map>
 #include <optional>
-#include <span>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -484,7 +483,7 @@ void measureBusy(Session &session, Figures &figures)
             fail("the sound never stopped");
         input.type(LongLine);
         std::this_thread::sleep_for(150ms);
-        const std::size_t recordedBefore = monitor.samplesSoFar().size();
+        const std::size_t recordedBefore = monitor.recordedSoFar();
         const Clock::time_point entered = input.pressReturn();
         if (!monitor.waitForSound(entered, 5s))
             fail("a long line was not heard");
@@ -492,9 +491,8 @@ void measureBusy(Session &session, Figures &figures)
         if (!monitor.waitForSilence(1s, 60s) || !first)
             fail("the sound never stopped");
         heard.ms.push_back(msBetween(entered, *monitor.lastAudible()) - *first);
-        const std::vector<int16_t> recorded = monitor.samplesSoFar();
         played.ms.push_back(
-            1000 * audio::nonSilentSpan(std::span(recorded).subspan(recordedBefore)).seconds());
+            1000 * audio::nonSilentSpan(monitor.samplesSince(recordedBefore)).seconds());
     };
     for (int i = 0; i < options.busyRuns; ++i)
         sayLongLine(figures.longLineQuiet, figures.longLineQuietPlayed);

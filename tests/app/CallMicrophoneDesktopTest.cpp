@@ -35,17 +35,12 @@ QString defaults()
         + run("pactl", { "get-default-sink" }).output.trimmed();
 }
 
-std::vector<int16_t> since(const std::vector<int16_t> &samples, std::size_t mark)
-{
-    return { samples.begin() + std::ptrdiff_t(std::min(mark, samples.size())), samples.end() };
-}
-
 // Waits until sound came and has been followed by half a second of silence.
 bool heardAndQuiet(MonitorRecorder &recorder, std::size_t mark)
 {
     return waitUntil(
         [&] {
-            const auto heard = since(recorder.samplesSoFar(), mark);
+            const auto heard = recorder.samplesSince(mark);
             const auto span = audio::nonSilentSpan(heard);
             return span.found && heard.size() - span.last > std::size_t(audio::SampleRate) / 2;
         },
@@ -124,19 +119,19 @@ TEST_F(CallMicrophoneTest, CarriesWhatTheUserSaysAndNothingElseAndLeavesTheDefau
     // The splash's greeting and the strip's own, on the speakers only. The strip greets as it
     // shows, after a quiet spell that follows the splash's.
     waitForStrip();
-    const std::size_t stripShown = speakers.samplesSoFar().size();
+    const std::size_t stripShown = speakers.recordedSoFar();
     ASSERT_TRUE(heardAndQuiet(speakers, stripShown - std::min<std::size_t>(stripShown, 8000)))
         << "no greeting from the strip on the speakers";
     EXPECT_FALSE(audio::isNonSilent(call.samplesSoFar())) << "a greeting went into the call";
 
     const auto hear = [&](const std::function<void()> &act) {
-        const std::size_t callMark = call.samplesSoFar().size();
-        const std::size_t speakersMark = speakers.samplesSoFar().size();
+        const std::size_t callMark = call.recordedSoFar();
+        const std::size_t speakersMark = speakers.recordedSoFar();
         act();
         heardAndQuiet(call, callMark);
         heardAndQuiet(speakers, speakersMark);
-        return Heard { since(call.samplesSoFar(), callMark),
-            since(speakers.samplesSoFar(), speakersMark) };
+        return Heard { call.samplesSince(callMark),
+            speakers.samplesSince(speakersMark) };
     };
     const Heard line = hear([] {
         xdotool({ "type", "--delay", "20", "Can you hear me?" });
@@ -166,13 +161,13 @@ TEST_F(CallMicrophoneTest, CarriesWhatTheUserSaysAndNothingElseAndLeavesTheDefau
     clickAt(*strip, { 150, 9 });
     xdotool({ "type", "--delay", "20",
         "This line is long enough to be cut off by the escape key well before its end." });
-    const std::size_t entered = call.samplesSoFar().size();
+    const std::size_t entered = call.recordedSoFar();
     xdotool({ "key", "Return" });
-    ASSERT_TRUE(waitUntil([&] { return audio::isNonSilent(since(call.samplesSoFar(), entered)); }));
+    ASSERT_TRUE(waitUntil([&] { return audio::isNonSilent(call.samplesSince(entered)); }));
     xdotool({ "key", "Escape" });
-    const std::size_t stopped = call.samplesSoFar().size();
+    const std::size_t stopped = call.recordedSoFar();
     QTest::qWait(2000);
-    const auto afterEsc = audio::nonSilentSpan(since(call.samplesSoFar(), stopped));
+    const auto afterEsc = audio::nonSilentSpan(call.samplesSince(stopped));
     // A hang bound: the line goes on for several seconds.
     EXPECT_LT(afterEsc.last, std::size_t(audio::SampleRate)) << "the call still heard it";
 

@@ -53,13 +53,6 @@ private:
     QString m_name;
 };
 
-std::vector<int16_t> since(MonitorRecorder &recorder, std::size_t from)
-{
-    const std::vector<int16_t> samples = recorder.samplesSoFar();
-    return { samples.begin() + static_cast<std::ptrdiff_t>(std::min(from, samples.size())),
-        samples.end() };
-}
-
 void endsWhenTheDisplayGoesAwayMidSpeech(int round)
 {
     PrivateDisplay display;
@@ -95,12 +88,12 @@ void endsWhenTheDisplayGoesAwayMidSpeech(int round)
     for (int i = 0; i < 6; ++i)
         text += QStringLiteral("Here are ten words that keep the speech going on. ");
     display.run("xdotool", { "type", "--delay", "2", text });
-    const std::size_t entered = recorder.samplesSoFar().size();
+    const std::size_t entered = recorder.recordedSoFar();
     display.run("xdotool", { "key", "Return" });
-    ASSERT_TRUE(waitUntil([&] { return audio::isNonSilent(since(recorder, entered)); }, 10000))
+    ASSERT_TRUE(waitUntil([&] { return audio::isNonSilent(recorder.samplesSince(entered)); }, 10000))
         << "the long text is not heard";
     QTest::qWait(1000);
-    const std::vector<int16_t> heard = since(recorder, entered);
+    const std::vector<int16_t> heard = recorder.samplesSince(entered);
     ASSERT_TRUE(audio::isNonSilent(std::span(heard).last(audio::SampleRate)))
         << "the text was no longer spoken when the display went";
     ASSERT_TRUE(vocalo.running());

@@ -195,10 +195,18 @@ std::vector<int16_t> MonitorRecorder::stop()
     return samplesSoFar();
 }
 
-std::vector<int16_t> MonitorRecorder::samplesSoFar()
+std::size_t MonitorRecorder::recordedSoFar()
 {
     std::lock_guard lock(m_connection->mutex);
-    return { m_connection->samples.begin(), m_connection->samples.end() };
+    return m_connection->samples.size();
+}
+
+std::vector<int16_t> MonitorRecorder::samplesSince(std::size_t mark)
+{
+    std::lock_guard lock(m_connection->mutex);
+    const std::deque<int16_t> &samples = m_connection->samples;
+    return { samples.begin() + static_cast<std::ptrdiff_t>(std::min(mark, samples.size())),
+        samples.end() };
 }
 
 std::optional<double> MonitorRecorder::onsetAfter(

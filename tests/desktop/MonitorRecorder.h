@@ -55,7 +55,11 @@ public:
     // Ends the recording and returns all of it.
     std::vector<int16_t> stop();
     // What has been recorded so far, without stopping.
-    std::vector<int16_t> samplesSoFar();
+    std::vector<int16_t> samplesSoFar() { return samplesSince(0); }
+    // How many samples have come so far: a mark to hear what comes after it.
+    std::size_t recordedSoFar();
+    // What has been recorded after `mark`, without stopping.
+    std::vector<int16_t> samplesSince(std::size_t mark);
 
     // The first audible sample played after `from`, in milliseconds after it.
     std::optional<double> onsetAfter(Clock::time_point from, std::chrono::milliseconds timeout);

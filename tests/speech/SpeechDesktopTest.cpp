@@ -179,7 +179,7 @@ TEST(DesktopSpeechTest, StopSilencesTheSinkAndTheNextTextPlays)
         desktop::waitUntil([&] { return audio::isNonSilent(recorder.samplesSoFar()); }, 10000));
     QTest::qWait(500);
     // The recorder lags the sink a little, so this overstates the time it takes to fall silent.
-    const std::size_t atStop = recorder.samplesSoFar().size();
+    const std::size_t atStop = recorder.recordedSoFar();
     engine->Stop();
     QTest::qWait(1500);
     const auto afterStop = recorder.samplesSoFar();
@@ -190,14 +190,10 @@ TEST(DesktopSpeechTest, StopSilencesTheSinkAndTheNextTextPlays)
     std::printf("sounding after the stop: %.1f ms\n", soundingAfterStopMs);
     EXPECT_LT(soundingAfterStopMs, 50.0);
 
-    const std::size_t beforeNext = recorder.samplesSoFar().size();
+    const std::size_t beforeNext = recorder.recordedSoFar();
     engine->Speak("Again.");
     EXPECT_TRUE(desktop::waitUntil(
-        [&] {
-            const auto s = recorder.samplesSoFar();
-            return audio::isNonSilent(std::span<const int16_t>(s).subspan(beforeNext));
-        },
-        10000));
+        [&] { return audio::isNonSilent(recorder.samplesSince(beforeNext)); }, 10000));
 }
 
 } // namespace

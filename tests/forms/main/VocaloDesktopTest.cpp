@@ -56,7 +56,7 @@ protected:
             },
             StartTimeoutMs))
             << "the strip never showed";
-        stripShownAtSample = recorder.samplesSoFar().size();
+        stripShownAtSample = recorder.recordedSoFar();
         // Typing goes where the window manager has put the focus.
         ASSERT_TRUE(waitUntil([&] { return focusedWindow() == *strip; }))
             << "the strip never got the keyboard";
@@ -148,19 +148,12 @@ protected:
             10000, 100))
             << "the pasted text never showed";
         xdotool({ "key", "Return" });
-        return recorder.samplesSoFar().size();
-    }
-
-    std::vector<int16_t> heardSince(std::size_t mark)
-    {
-        const std::vector<int16_t> samples = recorder.samplesSoFar();
-        return { samples.begin() + static_cast<std::ptrdiff_t>(std::min(mark, samples.size())),
-            samples.end() };
+        return recorder.recordedSoFar();
     }
 
     bool soundStartsAfter(std::size_t mark)
     {
-        return waitUntil([&] { return audio::isNonSilent(heardSince(mark)); }, 10000);
+        return waitUntil([&] { return audio::isNonSilent(recorder.samplesSince(mark)); }, 10000);
     }
 
     MonitorRecorder recorder;
@@ -346,7 +339,7 @@ TEST_F(RunningVocalo, ExitEndsAtOnceWhileALongTextIsSpoken)
     // A hang bound: the text takes most of an hour to speak and synthesis keeps only a little
     // ahead of playback, so waiting for the speech to end would take far longer.
     ASSERT_TRUE(vocalo.waitForExit(5000)) << "still running";
-    const std::vector<int16_t> heard = heardSince(pressed);
+    const std::vector<int16_t> heard = recorder.samplesSince(pressed);
     ASSERT_GT(heard.size(), std::size_t(audio::SampleRate));
     EXPECT_TRUE(audio::isNonSilent(std::span(heard).last(audio::SampleRate)))
         << "the long text was still being spoken when Exit was chosen";
@@ -379,10 +372,10 @@ TEST_F(RunningVocalo, EscSilencesTheStripAtOnceWhileThePhraseBoardPlaysOn)
     ASSERT_TRUE(soundStartsAfter(pasted));
     QTest::qWait(1000);
     // Marked before the key, so what is measured includes xdotool's own start: an upper bound.
-    const std::size_t stopped = recorder.samplesSoFar().size();
+    const std::size_t stopped = recorder.recordedSoFar();
     xdotool({ "key", "Escape" });
     QTest::qWait(6000);
-    const std::vector<int16_t> afterEsc = heardSince(stopped);
+    const std::vector<int16_t> afterEsc = recorder.samplesSince(stopped);
     // A hang bound only: finishing the sentence would take over ten seconds, and the rest of the
     // line and the queued one would follow it.
     EXPECT_LT(seconds(audio::nonSilentSpan(afterEsc).last), 4.0);
@@ -398,13 +391,13 @@ TEST_F(RunningVocalo, EscSilencesTheStripAtOnceWhileThePhraseBoardPlaysOn)
 
     // Esc while a phrase plays over the long line: the phrase goes on to its end, alone.
     ASSERT_TRUE(soundStartsAfter(pasteAndSpeak(longText())));
-    const std::size_t clicked = recorder.samplesSoFar().size();
+    const std::size_t clicked = recorder.recordedSoFar();
     clickPhrase();
     clickIntoData();
     xdotool({ "key", "Escape" });
-    const double escAt = seconds(recorder.samplesSoFar().size() - clicked);
+    const double escAt = seconds(recorder.recordedSoFar() - clicked);
     QTest::qWait(static_cast<int>(phraseSeconds * 1000) + 5000);
-    const double lastSound = seconds(audio::nonSilentSpan(heardSince(clicked)).last);
+    const double lastSound = seconds(audio::nonSilentSpan(recorder.samplesSince(clicked)).last);
     EXPECT_LT(escAt, phraseSeconds - 1.0) << "Esc came too late to tell";
     EXPECT_GT(lastSound, phraseSeconds - 0.5) << "the phrase was cut off";
     // The long line would have gone on to the end of the wait.
@@ -437,7 +430,7 @@ TEST_F(RunningVocalo, KeysTypedAfterAPastedMegabyteShowAtItsEndAndItIsSpoken)
         5000, 100);
     // More than a blinking cursor: the line's end moved on by three letters.
     EXPECT_GT(changedInTheBox(pasted, typed), 60) << "the typed keys did not show";
-    const std::size_t pressed = recorder.samplesSoFar().size();
+    const std::size_t pressed = recorder.recordedSoFar();
     xdotool({ "key", "Return" });
     EXPECT_TRUE(soundStartsAfter(pressed)) << "the megabyte is spoken";
     xdotool({ "key", "Escape" });
