@@ -130,8 +130,7 @@ TEST_F(CallMicrophoneTest, CarriesWhatTheUserSaysAndNothingElseAndLeavesTheDefau
         act();
         heardAndQuiet(call, callMark);
         heardAndQuiet(speakers, speakersMark);
-        return Heard { call.samplesSince(callMark),
-            speakers.samplesSince(speakersMark) };
+        return Heard { call.samplesSince(callMark), speakers.samplesSince(speakersMark) };
     };
     const Heard line = hear([] {
         xdotool({ "type", "--delay", "20", "Can you hear me?" });

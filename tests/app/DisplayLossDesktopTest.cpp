@@ -90,7 +90,8 @@ void endsWhenTheDisplayGoesAwayMidSpeech(int round)
     display.run("xdotool", { "type", "--delay", "2", text });
     const std::size_t entered = recorder.recordedSoFar();
     display.run("xdotool", { "key", "Return" });
-    ASSERT_TRUE(waitUntil([&] { return audio::isNonSilent(recorder.samplesSince(entered)); }, 10000))
+    ASSERT_TRUE(
+        waitUntil([&] { return audio::isNonSilent(recorder.samplesSince(entered)); }, 10000))
         << "the long text is not heard";
     QTest::qWait(1000);
     const std::vector<int16_t> heard = recorder.samplesSince(entered);
