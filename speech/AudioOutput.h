@@ -25,6 +25,11 @@ public:
     // Drops what the output still holds, so it falls silent at once. The queue has already been
     // emptied. Waits only for the same lock as samplesQueued.
     virtual void flush() = 0;
+    // Whether what it plays is heard: false while there is no server to play on, or the server
+    // refused the stream.
+    virtual bool heard() const { return true; }
+    // `changed` runs on the output's thread whenever heard() changes; null stops the calls.
+    virtual void setHeardListener(std::function<void()> changed) { (void)changed; }
 };
 
 // Makes the output an instance plays through, reading from that instance's queue.

@@ -170,6 +170,18 @@ public:
         m_output->flush();
     }
 
+    bool speaking() const
+    {
+        {
+            std::lock_guard lock(m_jobsMutex);
+            if (m_working || !m_jobs.empty())
+                return true;
+        }
+        return m_audio.size() > 0;
+    }
+
+    AudioOutput &output() const { return *m_output; }
+
 private:
     void runWorker()
     {
@@ -182,16 +194,21 @@ private:
                     return;
                 job = std::move(m_jobs.front());
                 m_jobs.pop_front();
+                m_working = true;
             }
             speakJob(m_audio, *m_output, job);
+            std::lock_guard lock(m_jobsMutex);
+            m_working = false;
         }
     }
 
     SampleQueue m_audio;
     std::unique_ptr<AudioOutput> m_output;
-    std::mutex m_jobsMutex;
+    mutable std::mutex m_jobsMutex;
     std::condition_variable m_jobsChanged;
     std::deque<Job> m_jobs;
+    // A job taken off m_jobs is still being synthesised.
+    bool m_working = false;
     bool m_instanceEnding = false;
     std::thread m_worker;
 };
@@ -234,6 +251,21 @@ void FliteSpeechEngine::SetPitch(int hertz)
 void FliteSpeechEngine::Stop()
 {
     m_impl->stop();
+}
+
+bool FliteSpeechEngine::Speaking() const
+{
+    return m_impl->speaking();
+}
+
+bool FliteSpeechEngine::Heard() const
+{
+    return m_impl->output().heard();
+}
+
+void FliteSpeechEngine::setHeardListener(std::function<void()> changed)
+{
+    m_impl->output().setHeardListener(std::move(changed));
 }
 
 std::unique_ptr<SpeechEngine> createSpeechEngine(const QString &streamName, InCalls inCalls)

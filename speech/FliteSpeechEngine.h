@@ -37,6 +37,9 @@ public:
     void SetSpeed(int wordsPerMinute) override;
     void SetPitch(int hertz) override;
     void Stop() override;
+    bool Speaking() const override;
+    bool Heard() const override;
+    void setHeardListener(std::function<void()> changed) override;
 
 private:
     void speak(const QString &text, bool intoCalls);

@@ -9,6 +9,7 @@
 #include <pulse/rtclock.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -75,6 +76,7 @@ public:
         m_wake = api->defer_new(api, woken, this);
         api->defer_enable(m_wake, 0);
         m_server.addClient(this);
+        m_heard = m_server.state() != SoundServer::State::Failed;
     }
 
     ~SoundServerOutput() override
@@ -113,6 +115,14 @@ public:
         route->drained = false;
     }
 
+    bool heard() const override { return m_heard; }
+
+    void setHeardListener(std::function<void()> changed) override
+    {
+        SoundServer::Lock lock(m_server);
+        m_heardChanged = std::move(changed);
+    }
+
 private:
     void soundServerChanged() override
     {
@@ -120,7 +130,20 @@ private:
         if (m_server.state() != SoundServer::State::Ready
             && std::holds_alternative<OnStream>(m_route))
             m_route = Waiting {};
+        // A server that is back, or another one, may well take the stream it refused.
+        if (m_server.state() == SoundServer::State::Ready && m_server.context() != m_context) {
+            m_context = m_server.context();
+            m_refused = false;
+        }
+        updateHeard();
         service();
+    }
+
+    void updateHeard()
+    {
+        const bool heard = m_server.state() != SoundServer::State::Failed && !m_refused;
+        if (m_heard.exchange(heard) != heard && m_heardChanged)
+            m_heardChanged();
     }
 
     static void woken(pa_mainloop_api *api, pa_defer_event *event, void *self)
@@ -304,6 +327,8 @@ private:
     {
         Stream stream(newStream(m_name, true));
         if (!stream) {
+            m_refused = true;
+            updateHeard();
             m_route = Waiting { .streamFailed = true };
             playIntoNothing();
             return;
@@ -325,10 +350,16 @@ private:
 
     void streamFailed()
     {
-        const bool noSuchSink = pa_context_errno(m_server.context()) == PA_ERR_NOENTITY;
+        pa_context *context = m_server.context();
+        const bool noSuchSink = pa_context_errno(context) == PA_ERR_NOENTITY;
         const bool tryDefaultSink = noSuchSink && !m_useDefaultSink && std::getenv("PULSE_SINK");
         if (tryDefaultSink)
             m_useDefaultSink = true;
+        // A stream that goes with its server says nothing of the next server; one that a
+        // connected server refused will not be heard until a stream opens again.
+        if (!tryDefaultSink && context && pa_context_get_state(context) == PA_CONTEXT_READY)
+            m_refused = true;
+        updateHeard();
         m_route = Waiting { .streamFailed = !tryDefaultSink };
         service();
     }
@@ -368,6 +399,10 @@ private:
         auto *output = static_cast<SoundServerOutput *>(self);
         switch (pa_stream_get_state(stream)) {
         case PA_STREAM_READY:
+            if (stream == std::get<OnStream>(output->m_route).stream.get()) {
+                output->m_refused = false;
+                output->updateHeard();
+            }
             output->service();
             break;
         case PA_STREAM_FAILED:
@@ -484,6 +519,13 @@ private:
     bool m_useDefaultSink = false;
     std::size_t m_underruns = 0;
     std::vector<int16_t> m_scratch;
+
+    // Read on any thread; the rest only on the loop's thread or under its lock.
+    std::atomic<bool> m_heard { true };
+    std::function<void()> m_heardChanged;
+    bool m_refused = false;
+    // The connection the refusal was on.
+    pa_context *m_context = nullptr;
 };
 
 } // namespace

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // The speech control each talking window owns as DS. Speak returns at once; speed and pitch
 // apply to speech that starts afterwards. Windows call these on the user-interface thread.
 class SpeechEngine
@@ -25,4 +27,13 @@ public:
     // Silences this instance at once: drops its queued texts and what is playing. Other
     // instances play on; the next Speak is heard as usual.
     virtual void Stop() = 0;
+    // Whether something this instance was given is still to be heard: queued, being synthesised
+    // or playing.
+    virtual bool Speaking() const { return false; }
+    // Whether this instance's texts can be heard now: false while there is no sound server to
+    // play them on, or the server refused the instance's stream; true again once one is back.
+    virtual bool Heard() const { return true; }
+    // `changed` runs whenever Heard() may have changed, on any thread: it must only hand the news
+    // on. Null stops the calls.
+    virtual void setHeardListener(std::function<void()> changed) { (void)changed; }
 };

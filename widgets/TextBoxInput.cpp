@@ -115,10 +115,12 @@ bool TextBox::editingKey(QKeyEvent *event, bool apply)
 
 bool TextBox::event(QEvent *event)
 {
-    // Tab takes an offered word before it can move the focus on.
+    // A box that offers words keeps Tab for taking them: with nothing offered, a Tab that moved
+    // the focus on would send the rest of the typing and its Enter somewhere else.
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier && takeSuggestion(true))
+        if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier
+            && (takeSuggestion(true) || m_completion))
             return true;
     }
     // The box's own keys win over any shortcut of the window.

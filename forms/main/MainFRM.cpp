@@ -146,6 +146,7 @@ MainFRM::MainFRM(std::unique_ptr<SpeechEngine> ds, QWidget *parent)
     createFrame();
     stackControls();
     setTabOrder();
+    createNoSoundMark();
 
     setClientSizeTwips(ClientWidth, ExpandedHeight);
     // People see the collapsed strip: centre that, and let the panel open below it.
@@ -157,10 +158,17 @@ MainFRM::MainFRM(std::unique_ptr<SpeechEngine> ds, QWidget *parent)
     m_checker->setTimerType(Qt::PreciseTimer);
     connect(m_checker, &QTimer::timeout, this, &MainFRM::Checker_Timer);
     m_checker->start();
+
+    // Told on the sound server's thread: the strip looks again on its own.
+    m_ds->setHeardListener([this] {
+        QMetaObject::invokeMethod(this, &MainFRM::showSoundState, Qt::QueuedConnection);
+    });
+    showSoundState();
 }
 
 MainFRM::~MainFRM()
 {
+    m_ds->setHeardListener(nullptr);
     // The box outlives this window's members: it must not ask a source that is gone.
     m_data->setCompletionSource(nullptr);
 }
@@ -307,6 +315,60 @@ void MainFRM::setTabOrder()
     m_data->setFocus();
 }
 
+void MainFRM::createNoSoundMark()
+{
+    m_noSound = new QLabel(QStringLiteral("No sound"), this);
+    m_noSound->setObjectName(QStringLiteral("NoSound"));
+    m_noSound->setFont(ocrFont(9));
+    m_noSound->setAlignment(Qt::AlignCenter);
+    QPalette warning = m_noSound->palette();
+    warning.setColor(QPalette::Window, QColor(0xb0, 0x00, 0x20));
+    warning.setColor(QPalette::WindowText, Qt::white);
+    m_noSound->setPalette(warning);
+    m_noSound->setAutoFillBackground(true);
+    const QString why = QStringLiteral(
+        "No sound server is running, so nothing can be heard. Lines stay in the box until it is.");
+    m_noSound->setToolTip(why);
+    m_noSound->setAccessibleDescription(why);
+    const QRect box = m_data->geometry();
+    const int width = m_noSound->sizeHint().width() + 6;
+    m_noSound->setGeometry(box.right() + 1 - width, box.top(), width, box.height());
+    m_noSound->hide();
+}
+
+void MainFRM::showSoundState()
+{
+    const bool heard = m_ds->Heard();
+    if (heard != m_noSound->isHidden()) {
+        m_noSound->setVisible(!heard);
+        // The box gives way to the mark rather than hiding the end of the line under it.
+        QRect box = m_data->geometry();
+        box.setRight(heard ? m_noSound->geometry().right() : m_noSound->x() - 1);
+        m_data->setGeometry(box);
+        m_data->setAccessibleName(
+            heard ? QStringLiteral("Text to speak") : QStringLiteral("Text to speak, no sound"));
+    }
+}
+
+void MainFRM::resizeEvent(QResizeEvent *event)
+{
+    showPanel(height() > TwipWindow::toPixels(CollapsedHeight));
+    Form::resizeEvent(event);
+}
+
+void MainFRM::showPanel(bool shown)
+{
+    const QList<QWidget *> panel = { m_speed, m_pitch, m_delEnterd, m_onTop, m_notOnTop, m_okay,
+        m_pitchCaption, m_speedCaption, m_speedNow, m_pitchNow };
+    if (m_okay->isHidden() != shown)
+        return;
+    for (QWidget *control : panel)
+        control->setVisible(shown);
+    // The box is disabled while the panel is open: the keyboard starts on the panel.
+    if (shown && (!focusWidget() || !focusWidget()->isEnabled()))
+        m_okay->setFocus();
+}
+
 void MainFRM::load()
 {
     twips().setHeight(CollapsedHeight);
@@ -348,7 +410,7 @@ void MainFRM::Data_KeyDown(int keyCode)
 {
     std::optional<QString> recalled;
     if (keyCode == Qt::Key_Escape)
-        m_ds->Stop();
+        stopAllVoices();
     if (keyCode == Qt::Key_Up)
         recalled = m_recall.back(m_data->text());
     if (keyCode == Qt::Key_Down)
@@ -367,14 +429,36 @@ void MainFRM::Data_KeyPress(int keyAscii)
 void MainFRM::SpeakEnteredText()
 {
     const qsizetype length = m_data->text().size();
+    // Asked before speaking: a line spoken into silence stays in the box, to be said again
+    // once there is sound, rather than cleared as if someone had heard it.
+    const bool heard = m_ds->Heard();
     m_ds->Speak(m_data->text());
     m_recall.remember(m_data->text());
     m_suggestions->learn(m_data->text());
-    if (m_delEnterd->checkState() == Qt::Checked) {
+    if (!heard)
+        showSoundState();
+    if (heard && m_delEnterd->checkState() == Qt::Checked) {
         m_data->setText(QString());
         if (length >= LargeText)
             returnFreedMemory();
     }
+}
+
+bool MainFRM::stopAllVoices()
+{
+    bool speaking = m_ds->Speaking();
+    m_ds->Stop();
+    if (m_quick) {
+        speaking = m_quick->DS().Speaking() || speaking;
+        m_quick->DS().Stop();
+    }
+    return speaking;
+}
+
+void MainFRM::reachQuickWindow()
+{
+    m_quick = &FormRegistry::instance().reach<QW>();
+    m_quick->setStopAllVoices([this] { return stopAllVoices(); });
 }
 
 void MainFRM::MenuLBL_Click()
@@ -419,7 +503,7 @@ void MainFRM::Checker_Timer()
 {
     // A thousand times a second: the phrase board is looked up only when it is not loaded.
     if (!m_quick)
-        m_quick = &FormRegistry::instance().reach<QW>();
+        reachQuickWindow();
     const int speed = m_speed->value();
     const int pitch = m_pitch->value();
     m_ds->SetSpeed(speed);

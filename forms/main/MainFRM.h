@@ -42,11 +42,15 @@ public:
     SpeechEngine &DS() { return *m_ds; }
     TextBox &Data() { return *m_data; }
 
-    // Speaks what is in Data and, when DelEnterd is checked, clears it.
+    // Speaks what is in Data and, when DelEnterd is checked and the line can be heard, clears it.
     void SpeakEnteredText();
+    // Silences every voice of the program: this window's and the phrase board's, with what they
+    // have queued. Returns whether any of them was speaking.
+    bool stopAllVoices();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     // The strip is the program: closing it from the task bar ends the program as Exit does,
     // rather than leaving hidden windows and speech workers running with nothing on screen.
     void closeEvent(QCloseEvent *event) override;
@@ -57,6 +61,14 @@ private:
     void createFrame();
     void stackControls();
     void setTabOrder();
+    void createNoSoundMark();
+    // The panel's controls exist only while it is uncovered: folded away, they are out of the
+    // focus chain and out of sight of assistive technology.
+    void showPanel(bool shown);
+    void showSoundState();
+    // Reaches the phrase board, which may have been unloaded since, and hands it the Esc key's
+    // reach.
+    void reachQuickWindow();
 
     void Data_KeyDown(int keyCode);
     void Data_KeyPress(int keyAscii);
@@ -94,4 +106,6 @@ private:
     QLabel *m_pitchNow = nullptr;
     ShapeControl *m_moverShape = nullptr;
     ShapeControl *m_menuShape = nullptr;
+    // Shown at the strip's right end while what it says cannot be heard.
+    QLabel *m_noSound = nullptr;
 };

@@ -5,8 +5,12 @@
 #include "WindowTools.h"
 
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -37,9 +41,33 @@ void QW::load()
     WindowTools::MakeTopmost(twips());
 }
 
+void QW::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        bool wasSpeaking = false;
+        if (m_stopAll) {
+            wasSpeaking = m_stopAll();
+        } else {
+            wasSpeaking = m_ds->Speaking();
+            m_ds->Stop();
+        }
+        if (!wasSpeaking)
+            close();
+        return;
+    }
+    // The buttons take Return themselves only in a dialog.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto *button = qobject_cast<QPushButton *>(focusWidget())) {
+            button->animateClick();
+            return;
+        }
+    }
+    Form::keyPressEvent(event);
+}
+
 void QW::addButtons()
 {
-    QWidget *previous = nullptr;
+    std::vector<std::pair<const QuickPhrase *, QPushButton *>> buttons;
     for (const QuickPhrase &phrase : QuickPhrases) {
         auto *button = new QPushButton(QString::fromUtf8(phrase.caption), this);
         button->setObjectName(QString::fromLatin1(phrase.name));
@@ -51,11 +79,15 @@ void QW::addButtons()
             quickPhraseWidth(phrase.column), QuickPhraseHeight));
         const QString spoken = QString::fromUtf8(phrase.spoken);
         connect(button, &QPushButton::clicked, this, [this, spoken] { m_ds->Speak(spoken); });
-        // The table runs in tab order; the headings between the blocks never take focus.
-        if (previous)
-            setTabOrder(previous, button);
-        previous = button;
+        buttons.emplace_back(&phrase, button);
     }
+    // Tab walks the board as a person reads it: each column top to bottom, left to right. The
+    // headings never take the focus.
+    std::stable_sort(buttons.begin(), buttons.end(), [](const auto &a, const auto &b) {
+        return std::pair(a.first->column, a.first->top) < std::pair(b.first->column, b.first->top);
+    });
+    for (std::size_t i = 1; i < buttons.size(); ++i)
+        setTabOrder(buttons[i - 1].second, buttons[i].second);
 }
 
 void QW::addHeadings()

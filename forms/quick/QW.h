@@ -4,6 +4,7 @@
 #include "Form.h"
 #include "SpeechEngine.h"
 
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -22,6 +23,15 @@ public:
 
     SpeechEngine &DS() { return *m_ds; }
 
+    // Esc silences every voice of the program, not only the board's: the strip hands in how,
+    // returning whether anything was speaking.
+    void setStopAllVoices(std::function<bool()> stopAll) { m_stopAll = std::move(stopAll); }
+
+protected:
+    // Esc stops the speech, or with nothing speaking closes the board, as a dialog closes;
+    // Return presses the focused button.
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     QLabel *addLabel(
         const QString &name, const QString &text, int left, int top, int width, bool opaque);
@@ -29,4 +39,5 @@ private:
     void addHeadings();
 
     std::unique_ptr<SpeechEngine> m_ds;
+    std::function<bool()> m_stopAll;
 };

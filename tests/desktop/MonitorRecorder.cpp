@@ -166,7 +166,10 @@ bool MonitorRecorder::start()
     attributes.fragsize
         = static_cast<uint32_t>(m_setup.fragment.count() * SampleRate / 1000 * sizeof(int16_t));
     const QByteArray source = m_setup.source.toUtf8();
-    pa_stream_connect_record(c.stream, source.constData(), &attributes, PA_STREAM_ADJUST_LATENCY);
+    // Never moved: on a desktop without a microphone, PulseAudio moves a recorder that follows
+    // the default input (the monitor, there) onto a source that appears later, such as Vocalo's.
+    pa_stream_connect_record(c.stream, source.constData(), &attributes,
+        static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE));
     pa_stream_state_t streamState;
     while ((streamState = pa_stream_get_state(c.stream)) != PA_STREAM_READY
         && PA_STREAM_IS_GOOD(streamState))
