@@ -139,9 +139,15 @@ private:
         service();
     }
 
+    // While the server is being connected (as it is asked again every few seconds when it was
+    // missing) the last answer stands.
     void updateHeard()
     {
-        const bool heard = m_server.state() != SoundServer::State::Failed && !m_refused;
+        bool heard = m_heard;
+        if (m_server.state() == SoundServer::State::Ready)
+            heard = !m_refused;
+        else if (m_server.state() == SoundServer::State::Failed)
+            heard = false;
         if (m_heard.exchange(heard) != heard && m_heardChanged)
             m_heardChanged();
     }

@@ -6,6 +6,8 @@
 #include "Desktop.h"
 #include "TwipWindow.h"
 
+#include <QFile>
+#include <QImage>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -28,11 +30,50 @@ int vocaloMicrophones()
         [](const QString &line) { return line.trimmed() == "Description: Vocalo"; }));
 }
 
-// The user's own microphone and speakers, which must stay the defaults.
 QString defaults()
 {
     return run("pactl", { "get-default-source" }).output.trimmed() + " "
         + run("pactl", { "get-default-sink" }).output.trimmed();
+}
+
+// The user's own microphone and speakers. A desktop without a microphone records from the
+// speakers' monitor.
+QString userDevices()
+{
+    const QString speakers = qEnvironmentVariable("VOCALO_TEST_SINK");
+    const QString microphone = qEnvironmentVariable("VOCALO_TEST_MICROPHONE");
+    return (microphone.isEmpty() ? speakers + ".monitor" : microphone) + " " + speakers;
+}
+
+// What the defaults are while Vocalo runs: the user's own, but that a desktop without a microphone
+// takes Vocalo's as its input while there is one (both sound servers do).
+QString devicesWhileVocaloRuns()
+{
+    return qEnvironmentVariable("VOCALO_TEST_MICROPHONE").isEmpty()
+        ? QString::fromLatin1(Source) + " " + qEnvironmentVariable("VOCALO_TEST_SINK")
+        : userDevices();
+}
+
+// The strip's "No sound" mark, white on red.
+int noSoundMarkPixels(const QImage &strip)
+{
+    int red = 0;
+    for (int y = 0; y < strip.height(); ++y)
+        for (int x = 0; x < strip.width(); ++x) {
+            const QColor c = strip.pixelColor(x, y);
+            red += c.red() > 150 && c.green() < 60 && c.blue() < 80;
+        }
+    return red;
+}
+
+// Dark pixels of the text box: its letters (and a cursor, at most a column of them).
+int inkInTheBox(const QImage &strip)
+{
+    int ink = 0;
+    for (int y = 3; y < 16; ++y)
+        for (int x = 10; x < 300; ++x)
+            ink += strip.pixelColor(x, y).lightness() < 100;
+    return ink;
 }
 
 // Waits until sound came and has been followed by half a second of silence.
@@ -56,6 +97,43 @@ protected:
         ASSERT_TRUE(waitUntil([] { return vocaloMicrophones() == 1; }, 10000))
             << "no \"Vocalo\" source while Vocalo runs";
     }
+
+    // The desktop's sound server, or the one a test started in its place: it serves the tests
+    // that follow, too.
+    void stopSoundServer()
+    {
+        if (restartedServer().state() == QProcess::Running) {
+            restartedServer().terminate();
+            restartedServer().waitForFinished(10000);
+        } else {
+            ::kill(pid_t(qEnvironmentVariableIntValue("VOCALO_TEST_SOUND_PID")), SIGTERM);
+        }
+        ASSERT_TRUE(waitUntil([&] { return !QFile::exists(readyFile()); }));
+    }
+
+    void startSoundServer()
+    {
+        QProcess &server = restartedServer();
+        endWithThisProcess(server);
+        server.setProcessChannelMode(QProcess::ForwardedChannels);
+        server.start(qEnvironmentVariable("VOCALO_TEST_SOUND_SERVER"),
+            { qEnvironmentVariable("VOCALO_TEST_SOUND") });
+        ASSERT_TRUE(waitUntil([&] { return QFile::exists(readyFile()); }, 15000));
+    }
+
+    static QProcess &restartedServer()
+    {
+        // Outlives the application object; it dies with this process.
+        static auto *server = new QProcess;
+        return *server;
+    }
+
+    static QString readyFile()
+    {
+        return qEnvironmentVariable("XDG_RUNTIME_DIR") + "/sound-server.ready";
+    }
+
+    QImage stripShot(const char *name) { return QImage(screenshot(*strip, name)); }
 
     void waitForStrip()
     {
@@ -104,17 +182,14 @@ struct Heard
 
 TEST_F(CallMicrophoneTest, CarriesWhatTheUserSaysAndNothingElseAndLeavesTheDefaultsAlone)
 {
-    const QString userDevices = defaults();
-    ASSERT_EQ(userDevices,
-        qEnvironmentVariable("VOCALO_TEST_MICROPHONE") + " "
-            + qEnvironmentVariable("VOCALO_TEST_SINK"));
+    ASSERT_EQ(defaults(), userDevices());
     VocaloProcess vocalo;
     startVocalo(vocalo);
     MonitorRecorder call(Source, Sink);
     MonitorRecorder speakers;
     call.start();
     speakers.start();
-    EXPECT_EQ(defaults(), userDevices) << "the new devices became the defaults";
+    EXPECT_EQ(defaults(), devicesWhileVocaloRuns());
 
     // The splash's greeting and the strip's own, on the speakers only. The strip greets as it
     // shows, after a quiet spell that follows the splash's.
@@ -154,26 +229,42 @@ TEST_F(CallMicrophoneTest, CarriesWhatTheUserSaysAndNothingElseAndLeavesTheDefau
         const double speakersLevel = audio::rms(heard->speakers);
         EXPECT_NEAR(callLevel / speakersLevel, 1.0, 0.25) << "not the same sound";
     }
-    EXPECT_EQ(defaults(), userDevices);
+    EXPECT_EQ(defaults(), devicesWhileVocaloRuns());
 
-    // Esc silences the call as it silences the speakers.
-    clickAt(*strip, { 150, 9 });
-    xdotool({ "type", "--delay", "20",
-        "This line is long enough to be cut off by the escape key well before its end." });
-    const std::size_t entered = call.recordedSoFar();
-    xdotool({ "key", "Return" });
-    ASSERT_TRUE(waitUntil([&] { return audio::isNonSilent(call.samplesSince(entered)); }));
+    // Esc silences a phrase of the board in the call as on the speakers, pressed on the board or
+    // in the strip.
+    const QPoint longest = TwipWindow::toPixelRect(2640, 3360, 1695, 255).center();
+    for (const bool onTheBoard : { true, false }) {
+        SCOPED_TRACE(onTheBoard ? "Esc on the board" : "Esc in the strip");
+        const std::size_t clicked = call.recordedSoFar();
+        clickAt(*board, longest);
+        if (!onTheBoard)
+            clickAt(*strip, { 150, 9 });
+        ASSERT_TRUE(waitUntil([&] { return audio::isNonSilent(call.samplesSince(clicked)); }));
+        QTest::qWait(1000);
+        // Marked before the key: what is measured includes xdotool's own start.
+        const std::size_t callAtEsc = call.recordedSoFar();
+        const std::size_t speakersAtEsc = speakers.recordedSoFar();
+        xdotool({ "key", "Escape" });
+        QTest::qWait(2000);
+        for (const auto &[where, after] : { std::pair("call", call.samplesSince(callAtEsc)),
+                 std::pair("speakers", speakers.samplesSince(speakersAtEsc)) }) {
+            const auto sound = audio::nonSilentSpan(after);
+            EXPECT_TRUE(!sound.found || sound.last < std::size_t(audio::SampleRate) / 4)
+                << "the " << where << " still heard it " << sound.last << " samples on";
+        }
+    }
+    ASSERT_TRUE(findWindow("Quick Window!", 0)) << "Esc during a phrase closed the board";
+    // A heading: the board has the keyboard, and nothing is said.
+    clickAt(*board, TwipWindow::toPixelRect(120, 120, 1095, 255).center());
     xdotool({ "key", "Escape" });
-    const std::size_t stopped = call.recordedSoFar();
-    QTest::qWait(2000);
-    const auto afterEsc = audio::nonSilentSpan(call.samplesSince(stopped));
-    // A hang bound: the line goes on for several seconds.
-    EXPECT_LT(afterEsc.last, std::size_t(audio::SampleRate)) << "the call still heard it";
+    EXPECT_TRUE(waitUntil([] { return !findWindow("Quick Window!", 0); }))
+        << "Esc with nothing playing leaves the board open";
 
     choose(5); // Exit
     ASSERT_TRUE(vocalo.waitForExit(5000));
     EXPECT_EQ(vocaloMicrophones(), 0) << "left behind after Exit";
-    EXPECT_EQ(defaults(), userDevices);
+    EXPECT_TRUE(waitUntil([] { return defaults() == userDevices(); }));
 }
 
 TEST_F(CallMicrophoneTest, OneAfterAKillAndNoneAfterTheTerminationSignals)
@@ -207,15 +298,8 @@ TEST_F(CallMicrophoneTest, ComesBackWithARestartedServer)
     startVocalo(vocalo);
     waitForStrip();
 
-    ::kill(pid_t(qEnvironmentVariableIntValue("VOCALO_TEST_SOUND_PID")), SIGTERM);
-    QProcess server;
-    endWithThisProcess(server);
-    server.setProcessChannelMode(QProcess::ForwardedChannels);
-    const QString ready = qEnvironmentVariable("XDG_RUNTIME_DIR") + "/sound-server.ready";
-    ASSERT_TRUE(waitUntil([&] { return !QFile::exists(ready); }));
-    server.start(qEnvironmentVariable("VOCALO_TEST_SOUND_SERVER"),
-        { qEnvironmentVariable("VOCALO_TEST_SOUND") });
-    ASSERT_TRUE(waitUntil([&] { return QFile::exists(ready); }, 15000));
+    stopSoundServer();
+    startSoundServer();
     ASSERT_TRUE(waitUntil([] { return vocaloMicrophones() == 1; }, 10000))
         << "the microphone did not come back with the server";
 
@@ -224,6 +308,34 @@ TEST_F(CallMicrophoneTest, ComesBackWithARestartedServer)
     xdotool({ "type", "--delay", "20", "Still there?" });
     xdotool({ "key", "Return" });
     EXPECT_TRUE(heardAndQuiet(call, 0)) << "the next line did not reach the call";
+}
+
+TEST_F(CallMicrophoneTest, WithoutAServerALineStaysInTheBoxUntilOneIsBack)
+{
+    stopSoundServer();
+    VocaloProcess vocalo;
+    vocalo.start();
+    waitForStrip();
+    xdotool({ "type", "--delay", "20", "Still there?" });
+    xdotool({ "key", "Return" });
+    QTest::qWait(500);
+    const QImage unheard = stripShot("vocalo-no-sound");
+    EXPECT_GT(noSoundMarkPixels(unheard), 200) << "the strip does not say it has no sound";
+    EXPECT_GT(inkInTheBox(unheard), 100) << "the line was cleared though nobody heard it";
+
+    startSoundServer();
+    EXPECT_TRUE(
+        waitUntil([&] { return noSoundMarkPixels(stripShot("vocalo-sound-back")) == 0; }, 10000))
+        << "the mark stayed after the server came back";
+    ASSERT_TRUE(waitUntil([] { return vocaloMicrophones() == 1; }, 10000));
+    MonitorRecorder call(Source, Sink);
+    MonitorRecorder speakers;
+    call.start();
+    speakers.start();
+    xdotool({ "key", "Return" });
+    EXPECT_TRUE(heardAndQuiet(speakers, 0)) << "the line kept in the box was not heard";
+    EXPECT_TRUE(heardAndQuiet(call, 0)) << "nor in the call";
+    EXPECT_LT(inkInTheBox(stripShot("vocalo-heard")), 20) << "a line heard is cleared as before";
 }
 
 } // namespace
