@@ -30,51 +30,25 @@ int vocaloMicrophones()
         [](const QString &line) { return line.trimmed() == "Description: Vocalo"; }));
 }
 
+// The user's own microphone (or, on a desktop without one, the speakers' monitor) and speakers.
 QString defaults()
 {
     return run("pactl", { "get-default-source" }).output.trimmed() + " "
         + run("pactl", { "get-default-sink" }).output.trimmed();
 }
 
-// The user's own microphone and speakers. A desktop without a microphone records from the
-// speakers' monitor.
-QString userDevices()
+// Pixels of a shot that are so: the strip's "No sound" mark is white on red.
+int pixels(const QImage &shot, QRect where, const std::function<bool(QColor)> &are)
 {
-    const QString speakers = qEnvironmentVariable("VOCALO_TEST_SINK");
-    const QString microphone = qEnvironmentVariable("VOCALO_TEST_MICROPHONE");
-    return (microphone.isEmpty() ? speakers + ".monitor" : microphone) + " " + speakers;
+    int count = 0;
+    for (int y = where.top(); y <= where.bottom(); ++y)
+        for (int x = where.left(); x <= where.right(); ++x)
+            count += are(shot.pixelColor(x, y));
+    return count;
 }
-
-// What the defaults are while Vocalo runs: the user's own, but that a desktop without a microphone
-// takes Vocalo's as its input while there is one (both sound servers do).
-QString devicesWhileVocaloRuns()
-{
-    return qEnvironmentVariable("VOCALO_TEST_MICROPHONE").isEmpty()
-        ? QString::fromLatin1(Source) + " " + qEnvironmentVariable("VOCALO_TEST_SINK")
-        : userDevices();
-}
-
-// The strip's "No sound" mark, white on red.
-int noSoundMarkPixels(const QImage &strip)
-{
-    int red = 0;
-    for (int y = 0; y < strip.height(); ++y)
-        for (int x = 0; x < strip.width(); ++x) {
-            const QColor c = strip.pixelColor(x, y);
-            red += c.red() > 150 && c.green() < 60 && c.blue() < 80;
-        }
-    return red;
-}
-
-// Dark pixels of the text box: its letters (and a cursor, at most a column of them).
-int inkInTheBox(const QImage &strip)
-{
-    int ink = 0;
-    for (int y = 3; y < 16; ++y)
-        for (int x = 10; x < 300; ++x)
-            ink += strip.pixelColor(x, y).lightness() < 100;
-    return ink;
-}
+const auto red = [](QColor c) { return c.red() > 150 && c.green() < 60 && c.blue() < 80; };
+const auto ink = [](QColor c) { return c.lightness() < 100; };
+const QRect TheBox(10, 3, 290, 13);
 
 // Waits until sound came and has been followed by half a second of silence.
 bool heardAndQuiet(MonitorRecorder &recorder, std::size_t mark)
@@ -96,41 +70,6 @@ protected:
         vocalo.start();
         ASSERT_TRUE(waitUntil([] { return vocaloMicrophones() == 1; }, 10000))
             << "no \"Vocalo\" source while Vocalo runs";
-    }
-
-    // The desktop's sound server, or the one a test started in its place: it serves the tests
-    // that follow, too.
-    void stopSoundServer()
-    {
-        if (restartedServer().state() == QProcess::Running) {
-            restartedServer().terminate();
-            restartedServer().waitForFinished(10000);
-        } else {
-            ::kill(pid_t(qEnvironmentVariableIntValue("VOCALO_TEST_SOUND_PID")), SIGTERM);
-        }
-        ASSERT_TRUE(waitUntil([&] { return !QFile::exists(readyFile()); }));
-    }
-
-    void startSoundServer()
-    {
-        QProcess &server = restartedServer();
-        endWithThisProcess(server);
-        server.setProcessChannelMode(QProcess::ForwardedChannels);
-        server.start(qEnvironmentVariable("VOCALO_TEST_SOUND_SERVER"),
-            { qEnvironmentVariable("VOCALO_TEST_SOUND") });
-        ASSERT_TRUE(waitUntil([&] { return QFile::exists(readyFile()); }, 15000));
-    }
-
-    static QProcess &restartedServer()
-    {
-        // Outlives the application object; it dies with this process.
-        static auto *server = new QProcess;
-        return *server;
-    }
-
-    static QString readyFile()
-    {
-        return qEnvironmentVariable("XDG_RUNTIME_DIR") + "/sound-server.ready";
     }
 
     QImage stripShot(const char *name) { return QImage(screenshot(*strip, name)); }
@@ -182,14 +121,18 @@ struct Heard
 
 TEST_F(CallMicrophoneTest, CarriesWhatTheUserSaysAndNothingElseAndLeavesTheDefaultsAlone)
 {
-    ASSERT_EQ(defaults(), userDevices());
+    const QString userDevices = defaults();
+    // A desktop without a microphone takes Vocalo's as its input while there is one.
+    const QString whileRunning = qEnvironmentVariable("VOCALO_TEST_MICROPHONE").isEmpty()
+        ? QString(Source) + " " + qEnvironmentVariable("VOCALO_TEST_SINK")
+        : userDevices;
     VocaloProcess vocalo;
     startVocalo(vocalo);
     MonitorRecorder call(Source, Sink);
     MonitorRecorder speakers;
     call.start();
     speakers.start();
-    EXPECT_EQ(defaults(), devicesWhileVocaloRuns());
+    EXPECT_EQ(defaults(), whileRunning);
 
     // The splash's greeting and the strip's own, on the speakers only. The strip greets as it
     // shows, after a quiet spell that follows the splash's.
@@ -229,7 +172,7 @@ TEST_F(CallMicrophoneTest, CarriesWhatTheUserSaysAndNothingElseAndLeavesTheDefau
         const double speakersLevel = audio::rms(heard->speakers);
         EXPECT_NEAR(callLevel / speakersLevel, 1.0, 0.25) << "not the same sound";
     }
-    EXPECT_EQ(defaults(), devicesWhileVocaloRuns());
+    EXPECT_EQ(defaults(), whileRunning);
 
     // Esc silences a phrase of the board in the call as on the speakers, pressed on the board or
     // in the strip.
@@ -264,7 +207,7 @@ TEST_F(CallMicrophoneTest, CarriesWhatTheUserSaysAndNothingElseAndLeavesTheDefau
     choose(5); // Exit
     ASSERT_TRUE(vocalo.waitForExit(5000));
     EXPECT_EQ(vocaloMicrophones(), 0) << "left behind after Exit";
-    EXPECT_TRUE(waitUntil([] { return defaults() == userDevices(); }));
+    EXPECT_TRUE(waitUntil([&] { return defaults() == userDevices; }));
 }
 
 TEST_F(CallMicrophoneTest, OneAfterAKillAndNoneAfterTheTerminationSignals)
@@ -292,50 +235,40 @@ TEST_F(CallMicrophoneTest, OneAfterAKillAndNoneAfterTheTerminationSignals)
     }
 }
 
+// With the server gone, a line stays in the box under the "No sound" mark; once it is back, the
+// mark goes, the microphone is there again, and Enter says the line and clears the box.
 TEST_F(CallMicrophoneTest, ComesBackWithARestartedServer)
 {
     VocaloProcess vocalo;
     startVocalo(vocalo);
     waitForStrip();
 
-    stopSoundServer();
-    startSoundServer();
+    ::kill(pid_t(qEnvironmentVariableIntValue("VOCALO_TEST_SOUND_PID")), SIGTERM);
+    QProcess server;
+    endWithThisProcess(server);
+    server.setProcessChannelMode(QProcess::ForwardedChannels);
+    const QString ready = qEnvironmentVariable("XDG_RUNTIME_DIR") + "/sound-server.ready";
+    ASSERT_TRUE(waitUntil([&] { return !QFile::exists(ready); }));
+    const auto markShown
+        = [&] { return pixels(stripShot("vocalo-mark"), QRect(0, 0, 369, 19), red) > 200; };
+    ASSERT_TRUE(waitUntil(markShown)) << "the strip does not say it has no sound";
+    xdotool({ "type", "--delay", "20", "Still there?" });
+    xdotool({ "key", "Return" });
+    QTest::qWait(300);
+    EXPECT_GT(pixels(stripShot("vocalo-unheard"), TheBox, ink), 100) << "cleared, though unheard";
+
+    server.start(qEnvironmentVariable("VOCALO_TEST_SOUND_SERVER"),
+        { qEnvironmentVariable("VOCALO_TEST_SOUND") });
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(ready); }, 15000));
+    EXPECT_TRUE(waitUntil([&] { return !markShown(); }, 10000)) << "the mark stayed";
     ASSERT_TRUE(waitUntil([] { return vocaloMicrophones() == 1; }, 10000))
         << "the microphone did not come back with the server";
 
     MonitorRecorder call(Source, Sink);
     call.start();
-    xdotool({ "type", "--delay", "20", "Still there?" });
     xdotool({ "key", "Return" });
     EXPECT_TRUE(heardAndQuiet(call, 0)) << "the next line did not reach the call";
-}
-
-TEST_F(CallMicrophoneTest, WithoutAServerALineStaysInTheBoxUntilOneIsBack)
-{
-    stopSoundServer();
-    VocaloProcess vocalo;
-    vocalo.start();
-    waitForStrip();
-    xdotool({ "type", "--delay", "20", "Still there?" });
-    xdotool({ "key", "Return" });
-    QTest::qWait(500);
-    const QImage unheard = stripShot("vocalo-no-sound");
-    EXPECT_GT(noSoundMarkPixels(unheard), 200) << "the strip does not say it has no sound";
-    EXPECT_GT(inkInTheBox(unheard), 100) << "the line was cleared though nobody heard it";
-
-    startSoundServer();
-    EXPECT_TRUE(
-        waitUntil([&] { return noSoundMarkPixels(stripShot("vocalo-sound-back")) == 0; }, 10000))
-        << "the mark stayed after the server came back";
-    ASSERT_TRUE(waitUntil([] { return vocaloMicrophones() == 1; }, 10000));
-    MonitorRecorder call(Source, Sink);
-    MonitorRecorder speakers;
-    call.start();
-    speakers.start();
-    xdotool({ "key", "Return" });
-    EXPECT_TRUE(heardAndQuiet(speakers, 0)) << "the line kept in the box was not heard";
-    EXPECT_TRUE(heardAndQuiet(call, 0)) << "nor in the call";
-    EXPECT_LT(inkInTheBox(stripShot("vocalo-heard")), 20) << "a line heard is cleared as before";
+    EXPECT_LT(pixels(stripShot("vocalo-heard"), TheBox, ink), 20) << "a line heard stays";
 }
 
 } // namespace

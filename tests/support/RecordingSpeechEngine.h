@@ -21,10 +21,6 @@ public:
         int speed = -1;
         int pitch = -1;
         int stops = 0;
-        // What Speaking() and Heard() answer.
-        bool speaking = false;
-        bool heard = true;
-        std::function<void()> heardChanged;
     };
 
     explicit RecordingSpeechEngine(std::shared_ptr<Log> log = std::make_shared<Log>())
@@ -44,12 +40,6 @@ public:
     }
 
     void Stop() override { ++m_log->stops; }
-    bool Speaking() const override { return m_log->speaking; }
-    bool Heard() const override { return m_log->heard; }
-    void setHeardListener(std::function<void()> changed) override
-    {
-        m_log->heardChanged = std::move(changed);
-    }
 
     const std::shared_ptr<Log> &log() const { return m_log; }
 

@@ -419,7 +419,7 @@ TEST_F(MainWindowFixture, UpAndDownRecallSpokenLinesAsAShellDoes)
     EXPECT_EQ(main->Data().text(), QString(1024 * 1024, u'b'));
 }
 
-TEST_F(MainWindowFixture, EscStopsEveryVoiceAndKeepsTheText)
+TEST_F(MainWindowFixture, EscStopsOnlyTheStripsSpeechAndKeepsTheText)
 {
     waitForTick(); // the phrase board and its speech control exist
     QTest::keyClicks(&main->Data(), "half a line");
@@ -429,34 +429,6 @@ TEST_F(MainWindowFixture, EscStopsEveryVoiceAndKeepsTheText)
     EXPECT_EQ(mainLog->stops, 2);
     EXPECT_EQ(quickLog->stops, 2);
     EXPECT_EQ(mainLog->spoken.size(), 1) << "only the greeting";
-}
-
-TEST_F(MainWindowFixture, ALineNobodyCanHearStaysInTheBoxAndTheStripSaysSo)
-{
-    main->Show();
-    QWidget *mark = control("NoSound");
-    EXPECT_FALSE(mark->isVisible());
-    mainLog->heard = false;
-    mainLog->heardChanged();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(mark->isVisible());
-    EXPECT_EQ(accessibleName(&main->Data()), "Text to speak, no sound");
-    EXPECT_LE(main->Data().geometry().right(), mark->x()) << "the mark hides none of the line";
-
-    QTest::keyClicks(&main->Data(), "hello");
-    QTest::keyClick(&main->Data(), Qt::Key_Return);
-    EXPECT_EQ(mainLog->spoken.last(), "hello") << "it is still tried, in case sound is back";
-    EXPECT_EQ(main->Data().text(), "hello");
-
-    mainLog->heard = true;
-    mainLog->heardChanged();
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(mark->isVisible());
-    EXPECT_EQ(accessibleName(&main->Data()), "Text to speak");
-    QTest::keyClick(&main->Data(), Qt::Key_Return);
-    EXPECT_EQ(main->Data().text(), "");
-    QTest::keyClick(&main->Data(), Qt::Key_Up);
-    EXPECT_EQ(main->Data().text(), "hello");
 }
 
 TEST_F(MainWindowFixture, TheStripOffersWordsOfTheBoardAndOfLinesSpokenAndSpeaksOnlyWhatWasTyped)

@@ -212,37 +212,27 @@ TEST_F(QuickWindow, MiscAndTheColumnLineLieAboveTheLowerHeading)
     EXPECT_EQ(qw.childAt(250, 140), qw.findChild<QLabel *>("Label1"));
 }
 
-TEST_F(QuickWindow, KeysWorkAsInADialogAndTabReadsEachColumnTopToBottom)
+TEST_F(QuickWindow, TabReadsEachColumnTopToBottomAndReturnPressesTheFocusedButton)
 {
-    QPointer<QW> qw = &board();
+    QW &qw = board();
     QStringList order;
-    QWidget *widget = qw->findChild<QPushButton *>("Command1");
+    QWidget *widget = qw.findChild<QPushButton *>("Command1");
     do {
         if (widget->focusPolicy() & Qt::TabFocus)
             order << widget->objectName();
         widget = widget->nextInFocusChain();
-    } while (widget != qw->findChild<QPushButton *>("Command1") && order.size() <= 40);
+    } while (widget != qw.findChild<QPushButton *>("Command1") && order.size() <= 40);
     std::vector<ButtonRow> reading(std::begin(Buttons), std::end(Buttons));
-    std::stable_sort(reading.begin(), reading.end(), [](const ButtonRow &a, const ButtonRow &b) {
-        return std::pair(a.left, a.top) < std::pair(b.left, b.top);
-    });
+    std::stable_sort(reading.begin(), reading.end(),
+        [](auto &a, auto &b) { return std::pair(a.left, a.top) < std::pair(b.left, b.top); });
     QStringList expected;
     for (const ButtonRow &row : reading)
         expected << row.name;
     EXPECT_EQ(order, expected);
 
-    qw->Show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(qw));
-    qw->findChild<QPushButton *>("Command2")->setFocus();
-    QTest::keyClick(qw, Qt::Key_Return);
+    qw.findChild<QPushButton *>("Command2")->setFocus();
+    QTest::keyClick(&qw, Qt::Key_Return);
     EXPECT_TRUE(QTest::qWaitFor([&] { return log->spoken == QStringList { "No" }; }));
-    log->speaking = true;
-    QTest::keyClick(qw, Qt::Key_Escape);
-    EXPECT_EQ(log->stops, 1);
-    EXPECT_TRUE(qw->isVisible()) << "Esc first silences the board";
-    log->speaking = false;
-    QTest::keyClick(qw, Qt::Key_Escape);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return qw.isNull(); })) << "then closes it";
 }
 
 TEST_F(QuickWindow, LoadPutsItInTheKeepAboveBandWithoutShowingIt)
