@@ -156,7 +156,6 @@ void TextBox::settle(const Snapshot &before, By by)
     };
     const bool selectionChanged
         = selection(before.cursor, before.anchor) != selection(m_line.cursor(), m_line.anchor());
-    updateSuggestion(textChanged && by == By::User);
     if (textChanged || cursorMoved || selectionChanged) {
         scrollToCursor();
         restartBlinking();
@@ -167,6 +166,9 @@ void TextBox::settle(const Snapshot &before, By by)
     // Told whether or not a screen reader listens now, as Qt's line edit does: the events cost
     // next to nothing without one, and a test's handler hears them too.
     tellAssistiveTools(textChanged ? &change : nullptr, cursorMoved, selectionChanged);
+    // After the edit's own events, so that a screen reader says what was typed before the word
+    // now offered.
+    updateSuggestion(textChanged && by == By::User);
     if (textChanged) {
         if (by == By::User)
             emit textEdited(m_line.text());

@@ -54,6 +54,8 @@ public:
     void setCompletionSource(const CompletionSource *source);
     // The rest of the word offered after the cursor; not part of the text.
     QString suggestion() const { return m_suggestion; }
+    // The whole word offered, as Tab would write it; empty when nothing is offered.
+    QString offeredWord() const { return m_suggestion.isEmpty() ? QString() : m_completedWord; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -9,6 +9,51 @@
 
 namespace {
 
+// Debian 12's Qt (6.4) sends a description change to AT-SPI with the object where the new text
+// belongs, and Orca 43 then says nothing; it does say a notification that shows, and inside a
+// status bar without naming the role. So the box holds a status bar with one notification,
+// named after the word offered, which shows again each time the offer changes.
+class OfferAccessible : public QAccessibleInterface
+{
+public:
+    OfferAccessible(TextBox *box, QAccessibleInterface *parent, QAccessible::Role role)
+        : m_box(box), m_parent(parent), m_role(role)
+    { }
+
+    void setChild(QAccessibleInterface *child) { m_child = child; }
+
+    bool isValid() const override { return true; }
+    QObject *object() const override { return nullptr; }
+    QWindow *window() const override { return m_parent->window(); }
+    QAccessibleInterface *parent() const override { return m_parent; }
+    QAccessibleInterface *child(int index) const override { return index == 0 ? m_child : nullptr; }
+    int childCount() const override { return m_child ? 1 : 0; }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child && child == m_child ? 0 : -1;
+    }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    QString text(QAccessible::Text kind) const override
+    {
+        return kind == QAccessible::Name && !m_child ? m_box->offeredWord() : QString();
+    }
+    void setText(QAccessible::Text, const QString &) override { }
+    QRect rect() const override { return m_parent->rect(); }
+    QAccessible::Role role() const override { return m_role; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.invisible = m_box->offeredWord().isEmpty();
+        return state;
+    }
+
+private:
+    TextBox *m_box;
+    QAccessibleInterface *m_parent;
+    QAccessibleInterface *m_child = nullptr;
+    QAccessible::Role m_role;
+};
+
 // What screen readers ask of an editable line: its text, the cursor, the selection, where a
 // character is drawn, and edits.
 class TextBoxAccessible : public QAccessibleWidget,
@@ -16,7 +61,31 @@ class TextBoxAccessible : public QAccessibleWidget,
                           public QAccessibleEditableTextInterface
 {
 public:
-    explicit TextBoxAccessible(TextBox *box) : QAccessibleWidget(box, QAccessible::EditableText) { }
+    explicit TextBoxAccessible(TextBox *box) : QAccessibleWidget(box, QAccessible::EditableText)
+    {
+        auto *status = new OfferAccessible(box, this, QAccessible::StatusBar);
+        m_offer = new OfferAccessible(box, status, QAccessible::Notification);
+        status->setChild(m_offer);
+        m_status = status;
+        QAccessible::registerAccessibleInterface(m_status);
+        QAccessible::registerAccessibleInterface(m_offer);
+    }
+    ~TextBoxAccessible() override
+    {
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(m_offer));
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(m_status));
+    }
+
+    QAccessibleInterface *offer() const { return m_offer; }
+    QAccessibleInterface *child(int index) const override
+    {
+        return index == 0 ? m_status : nullptr;
+    }
+    int childCount() const override { return 1; }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child && child == m_status ? 0 : -1;
+    }
 
     void *interface_cast(QAccessible::InterfaceType type) override
     {
@@ -31,6 +100,9 @@ public:
     {
         if (kind == QAccessible::Value)
             return box()->text();
+        // What "Where am I" reads: the whole word, not the rest drawn after the cursor.
+        if (kind == QAccessible::Description)
+            return box()->offeredWord();
         return QAccessibleWidget::text(kind);
     }
 
@@ -71,9 +143,12 @@ public:
         return box()->positionAt(box()->mapFromGlobal(point));
     }
     void scrollToSubstring(int start, int) override { box()->setCursorPosition(start); }
-    QString attributes(int offset, int *start, int *end) const override
+    // One run without attributes over the whole line: Orca ends a line it reads where the run
+    // at its start ends, and an empty run there loses the last letter.
+    QString attributes(int, int *start, int *end) const override
     {
-        *start = *end = offset;
+        *start = 0;
+        *end = characterCount();
         return QString();
     }
 
@@ -86,6 +161,9 @@ public:
 
 private:
     TextBox *box() const { return static_cast<TextBox *>(widget()); }
+
+    QAccessibleInterface *m_status;
+    QAccessibleInterface *m_offer;
 };
 
 } // namespace
@@ -95,4 +173,11 @@ QAccessibleInterface *accessibleTextBox(const QString &className, QObject *objec
     if (className == QLatin1String("TextBox") && object && object->isWidgetType())
         return new TextBoxAccessible(static_cast<TextBox *>(object));
     return nullptr;
+}
+
+void announceOffer(TextBox *box)
+{
+    auto *accessible = static_cast<TextBoxAccessible *>(QAccessible::queryAccessibleInterface(box));
+    QAccessibleEvent shown(accessible->offer(), QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
 }

@@ -5,3 +5,7 @@
 
 // The accessibility factory for TextBox: an editable text with its cursor and selection.
 QAccessibleInterface *accessibleTextBox(const QString &className, QObject *object);
+
+class TextBox;
+// Tells assistive technology the word the box now offers, which is no part of its text.
+void announceOffer(TextBox *box);

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The text box's inline suggestion: the rest of a word drawn dimmed after the cursor. It is no
-// part of the text: it is never copied, never spoken, and assistive technology reads it as the
-// box's description, not in its text.
+// part of the text: it is never copied, never spoken, and assistive technology reads the whole
+// word as the box's description and hears it announced, not in the text.
 #include "CompletionSource.h"
 #include "TextBox.h"
+#include "TextBoxAccessible.h"
 
 #include <QPainter>
 
@@ -26,12 +27,15 @@ void TextBox::updateSuggestion(bool edited)
     if (completion.typed > m_line.size() || completion.word.size() <= completion.typed)
         completion = {};
     const QString suggestion = completion.word.mid(completion.typed);
+    const QString offered = offeredWord();
     m_completedLength = int(completion.typed);
     m_completedWord = completion.word;
     if (suggestion == m_suggestion)
         return;
     m_suggestion = suggestion;
-    setAccessibleDescription(suggestion);
+    // Once for each word: a letter typed that agrees with the offer says nothing again.
+    if (!suggestion.isEmpty() && offeredWord() != offered)
+        announceOffer(this);
     update();
 }
 
@@ -41,15 +45,10 @@ bool TextBox::takeSuggestion(bool withSpace)
         return false;
     const QString word = withSpace ? m_completedWord + u' ' : m_completedWord;
     const int start = m_line.size() - m_completedLength;
-    // One edit of its own, so that one undo takes the whole word back. Letters typed in another
-    // case than the word's ("man" for "Manchester") are written again; otherwise only the rest
-    // is inserted, which a screen reader hears as just that.
-    edit(By::User, [&](EditedLine &line) {
-        if (word.startsWith(line.text().mid(start)))
-            line.insert(word.mid(m_completedLength));
-        else
-            line.replace(start, m_completedLength, word);
-    });
+    // One edit of its own, so that one undo takes the whole word back. The letters typed are
+    // written again with the rest: a screen reader says what was inserted, and the rest alone
+    // ("llo") tells a listener nothing of the word taken.
+    edit(By::User, [&](EditedLine &line) { line.replace(start, m_completedLength, word); });
     return true;
 }
 

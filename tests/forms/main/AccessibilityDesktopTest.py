@@ -167,29 +167,6 @@ for got, want in zip(vocalo_heard, qt_heard):
     check("the strip, " + got[0], got, want)
 
 
-
-# Word completion: the rest of a word offered after the cursor is the box's description, never
-# part of its text, until Tab writes the word ("doorbell" is in one of the board's phrases).
-def settled(read, want, what):
-    try:
-        return wait_until(lambda: [read()] if read() == want else None, what, 10)[0]
-    except AssertionError:
-        return read()
-
-
-def box_text():
-    return Atspi.Text.get_text(vocalo.box, 0, -1)
-
-
-xdotool("key", "ctrl+a", "BackSpace")
-xdotool("type", "--delay", "30", "doorb")
-check("the text with a word offered", settled(box_text, "doorb", "the letters typed"), "doorb")
-check("the word offered", settled(vocalo.box.get_description, "ell", "the offer"), "ell")
-xdotool("key", "Tab")
-check("the text after Tab", settled(box_text, "doorbell ", "the word taken"), "doorbell ")
-check("the next word offered", settled(vocalo.box.get_description, "is", "the next"), "is")
-xdotool("key", "ctrl+a", "BackSpace")
-
 # The phrase board, from the strip's menu corner: Quick Window is the second command.
 def windows(*search):
     return subprocess.run([WINDOW_SEARCH, *search], capture_output=True, text=True).stdout.split()
