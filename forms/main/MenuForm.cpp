@@ -75,9 +75,14 @@ void MenuForm::MNUAbout_Click()
 {
     MessageBox::show(QStringLiteral("Vocalo 1.0\nBy Quillon\n\nSpeech: ")
             + speechEngineDescription()
-            + QStringLiteral("\nEsc stops speaking; Up and Down bring back earlier lines.")
-            + QStringLiteral("\nIn a call, choose \"Vocalo\" as the microphone: the call hears "
-                             "what you say here."),
+            + QStringLiteral("\n\nEnter speaks the line; Esc stops every voice."
+                             "\nUp and Down bring back earlier lines."
+                             "\nTab or Right takes the word offered."
+                             "\nF10 opens this menu; Shift+Tab reaches its button."
+                             "\nOn the Quick Window, Tab walks the phrases, Space or Return says "
+                             "one, and Esc stops it or closes the window."
+                             "\n\nIn a call, choose \"Vocalo\" as the microphone: the call "
+                             "hears what you say here."),
         QStringLiteral("About Vocalo"));
 }
 
