@@ -2,6 +2,7 @@
 #include "MainFRM.h"
 
 #include "Application.h"
+#include "CornerButton.h"
 #include "FormRegistry.h"
 #include "LineControl.h"
 #include "MenuForm.h"
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
 
 #if defined(__GLIBC__)
@@ -244,13 +246,18 @@ void MainFRM::createStrip()
     m_data->installEventFilter(this);
     m_data->setCompletionSource(m_suggestions.get());
 
-    m_menuLabel = new PressLabel(this);
+    // A button, so that the keyboard and assistive technology reach the menu too.
+    m_menuLabel = new CornerButton(this);
     m_menuLabel->setObjectName(QStringLiteral("MenuLBL"));
     m_menuLabel->setAccessibleName(QStringLiteral("Menu"));
     m_menuLabel->setFont(menuCornerFont());
     m_menuLabel->setCursor(Qt::PointingHandCursor);
     m_menuLabel->setGeometry(TwipWindow::toPixelRect(5400, -120, 135, 495));
-    connect(m_menuLabel, &PressLabel::clicked, this, &MainFRM::MenuLBL_Click);
+    connect(m_menuLabel, &CornerButton::clicked, this, &MainFRM::MenuLBL_Click);
+    // The desktop's key for a window's menu. Shift+F10 and the menu key stay the text's own.
+    auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    menuKey->setObjectName(QStringLiteral("MenuKey"));
+    connect(menuKey, &QShortcut::activated, this, &MainFRM::MenuLBL_Click);
 
     m_mover = new PressLabel(this);
     m_mover->setObjectName(QStringLiteral("Mover"));
@@ -308,7 +315,7 @@ void MainFRM::stackControls()
 void MainFRM::setTabOrder()
 {
     const QList<QWidget *> chain
-        = { m_data, m_okay, m_notOnTop, m_onTop, m_delEnterd, m_pitch, m_speed };
+        = { m_data, m_menuLabel, m_okay, m_notOnTop, m_onTop, m_delEnterd, m_pitch, m_speed };
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
     // The lowest tab index that takes the focus has it when the window first shows.
@@ -364,8 +371,9 @@ void MainFRM::showPanel(bool shown)
         return;
     for (QWidget *control : panel)
         control->setVisible(shown);
-    // The box is disabled while the panel is open: the keyboard starts on the panel.
-    if (shown && (!focusWidget() || !focusWidget()->isEnabled()))
+    // The box is disabled while the panel is open: the keyboard starts on the panel, not on the
+    // menu corner that the box's focus passed to.
+    if (shown)
         m_okay->setFocus();
 }
 
@@ -461,9 +469,17 @@ void MainFRM::reachQuickWindow()
     m_quick->setStopAllVoices([this] { return stopAllVoices(); });
 }
 
+// A click opens the menu at the pointer; a key opens it under the corner, with its first
+// command picked, so that a screen reader has a command to say.
 void MainFRM::MenuLBL_Click()
 {
-    FormRegistry::instance().reach<MenuForm>().MNUFile().popup(QCursor::pos());
+    QMenu &menu = FormRegistry::instance().reach<MenuForm>().MNUFile();
+    if (m_menuLabel->underMouse()) {
+        menu.popup(QCursor::pos());
+        return;
+    }
+    menu.popup(mapToGlobal(m_menuShape->geometry().bottomLeft() + QPoint(0, 1)));
+    menu.setActiveAction(menu.actions().value(0));
 }
 
 void MainFRM::Mover_MouseDown()

@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class CornerButton;
 class LineControl;
 class PressLabel;
 class QCheckBox;
@@ -95,7 +96,7 @@ private:
     QRadioButton *m_notOnTop = nullptr;
     QPushButton *m_okay = nullptr;
     TextBox *m_data = nullptr;
-    PressLabel *m_menuLabel = nullptr;
+    CornerButton *m_menuLabel = nullptr;
     PressLabel *m_mover = nullptr;
     LineControl *m_bottom = nullptr;
     LineControl *m_right = nullptr;

@@ -6,6 +6,7 @@
 #include "PressLabel.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QPixmap>
 
 namespace {
@@ -44,6 +45,15 @@ void Secret::closeEvent(QCloseEvent *event)
     // goes back to the main window as a click does, and the page stays loaded for next time.
     event->ignore();
     Image_Click();
+}
+
+// Nothing on the page takes the keyboard: Esc closes it as it closes a dialog.
+void Secret::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape)
+        close();
+    else
+        Form::keyPressEvent(event);
 }
 
 void Secret::Image_Click()

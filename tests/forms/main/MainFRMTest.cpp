@@ -28,7 +28,7 @@ const Placement Controls[] = {
     { "NotOnTop", "QRadioButton", 840, 1800, 3855, 255 },
     { "OkayCMD", "QPushButton", 1920, 2160, 1695, 255 },
     { "Data", "TextBox", 120, 0, 5295, 285 },
-    { "MenuLBL", "QLabel", 5400, -120, 135, 495 },
+    { "MenuLBL", "QPushButton", 5400, -120, 135, 495 },
     { "Mover", "QLabel", 0, 0, 5535, 2565 },
     { "InfoL_0", "QLabel", 480, 720, 735, 255 },
     { "InfoL_1", "QLabel", 480, 360, 735, 255 },
@@ -205,7 +205,8 @@ TEST_F(MainWindowFixture, TabGoesThroughTheControlsInTheirTabIndexOrder)
         widget = widget->nextInFocusChain();
     } while (widget != &main->Data() && order.size() < 20);
     EXPECT_EQ(order,
-        QStringList({ "Data", "OkayCMD", "NotOnTop", "OnTop", "DelEnterd", "Pitch", "Speed" }));
+        QStringList(
+            { "Data", "MenuLBL", "OkayCMD", "NotOnTop", "OnTop", "DelEnterd", "Pitch", "Speed" }));
 }
 
 TEST_F(MainWindowFixture, EveryControlHasAnAccessibleName)

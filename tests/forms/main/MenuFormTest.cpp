@@ -58,7 +58,7 @@ TEST_F(MainWindowFixture, ClickOnTheMenuCornerPopsTheMenuUp)
 {
     main->Show();
     EXPECT_FALSE(FormRegistry::instance().isLoaded(FormRegistry::nameOf<MenuForm>()));
-    auto *corner = main->findChild<QLabel *>("MenuLBL");
+    auto *corner = main->findChild<QWidget *>("MenuLBL");
     QTest::mouseClick(corner, Qt::LeftButton, {}, QPoint(4, 16));
     ASSERT_TRUE(FormRegistry::instance().isLoaded(FormRegistry::nameOf<MenuForm>()));
     QMenu &menu = menuForm().MNUFile();

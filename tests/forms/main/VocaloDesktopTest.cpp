@@ -339,6 +339,69 @@ TEST_F(RunningVocalo, AccessCodeOpensTheCreditsPageAndAClickThereReturns)
     }
 }
 
+// Without the pointer: F10 and the arrows reach every command, Esc closes the menu, and each
+// window the menu opens gives the keyboard back to the strip when it closes.
+TEST_F(RunningVocalo, EveryCommandIsReachedFromTheKeyboardAlone)
+{
+    const auto command = [&](int chosen, const char *then = nullptr) {
+        const QStringList before = visibleVocaloWindows();
+        xdotool({ "key", "F10" });
+        QString menu;
+        EXPECT_TRUE(waitUntil([&] {
+            for (const QString &id : visibleVocaloWindows())
+                menu = before.contains(id) ? menu : id;
+            return !menu.isEmpty();
+        })) << "F10 opens the menu";
+        for (int i = 1; i < chosen; ++i)
+            xdotool({ "key", "Down" });
+        xdotool({ "key", then ? then : "Return" });
+        EXPECT_TRUE(waitUntil([&] { return !visibleVocaloWindows().contains(menu); }));
+    };
+    const auto backInTheStrip = [&](const char *from) {
+        EXPECT_TRUE(waitUntil([&] { return focusedWindow() == *strip; })) << from;
+    };
+    greeting();
+    command(Exit, "Escape");
+    backInTheStrip("the menu");
+
+    command(Options);
+    EXPECT_TRUE(waitUntil([&] { return stripGeometry().height == 169; }));
+    xdotool({ "key", "Return" }); // Okay has the keyboard
+    EXPECT_TRUE(waitUntil([&] { return stripGeometry().height == 19; }));
+
+    command(QuickWindow);
+    const auto board = findWindow("Quick Window!");
+    ASSERT_TRUE(board);
+    EXPECT_TRUE(waitUntil([&] { return focusedWindow() == *board; }));
+    xdotool({ "key", "Escape" });
+    EXPECT_TRUE(waitUntil([&] { return !findWindow("Quick Window!", 0); }));
+    backInTheStrip("the board");
+
+    command(About);
+    ASSERT_TRUE(findWindow("About Vocalo"));
+    xdotool({ "key", "Return" });
+    backInTheStrip("About");
+
+    xdotool({ "type", "--delay", "10", "ZAZORUROREZIVAVE" });
+    command(SecretPlace);
+    ASSERT_TRUE(findWindow("Secret Place"));
+    xdotool({ "key", "Return" });
+    EXPECT_TRUE(waitUntil([&] { return !findWindow("Secret Place", 0); }));
+    xdotool({ "key", "Escape" }); // the credits page
+    EXPECT_TRUE(waitUntil([&] { return stripGeometry().viewable; }));
+    backInTheStrip("the credits page");
+
+    xdotool({ "key", "ctrl+a", "BackSpace" });
+    xdotool({ "type", "--delay", "20", "papa" });
+    EXPECT_GT(secondsOfSound(hear([&] {
+        xdotool({ "key", "Return" });
+    })),
+        0.2)
+        << "the text box has the keyboard";
+    command(Exit);
+    EXPECT_TRUE(vocalo.waitForExit(5000));
+}
+
 TEST_F(RunningVocalo, ExitEndsAtOnceWhileALongTextIsSpoken)
 {
     greeting();
