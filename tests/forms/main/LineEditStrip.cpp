@@ -1,12 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Qt's own line edit in place of the strip's text box, with the strip's handling of Return (the
-// line is cleared) and Up (the last line comes back): what assistive technology hears from it is
-// what it must hear from the strip. With --clipboard TEXT it only holds TEXT on the clipboard
-// until it is ended, for a paste into either.
+// line is cleared) and Up (the last line comes back), Qt's inline completion, and beside it a
+// menu button with the strip's commands, a board of buttons and an About box, all stock Qt: what
+// assistive technology hears from it is what it must hear from Vocalo. With --clipboard TEXT it
+// only holds TEXT on the clipboard until it is ended, for a paste into either.
 #include <QApplication>
 #include <QClipboard>
+#include <QCompleter>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTextStream>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -55,8 +61,33 @@ int main(int argc, char *argv[])
     line->setAccessibleName(QStringLiteral("Text to speak"));
     StripKeys keys(line);
     line->installEventFilter(&keys);
-    (new QVBoxLayout(&window))->addWidget(line);
-    window.resize(360, 40);
+    auto *completer = new QCompleter(QStringList { QStringLiteral("doorbell") }, line);
+    completer->setCompletionMode(QCompleter::InlineCompletion);
+    line->setCompleter(completer);
+
+    auto *menuButton = new QPushButton(QStringLiteral("Menu"), &window);
+    auto *menu = new QMenu(menuButton);
+    menuButton->setMenu(menu);
+    QDialog board(&window);
+    board.setWindowTitle(QStringLiteral("Quick Window!"));
+    auto *column = new QVBoxLayout(&board);
+    for (const char *phrase : { "Yes", "No" })
+        column->addWidget(new QPushButton(QString::fromLatin1(phrase), &board));
+    menu->addAction(QStringLiteral("Options"));
+    QObject::connect(menu->addAction(QStringLiteral("Quick Window")), &QAction::triggered, &board,
+        &QDialog::show);
+    menu->addAction(QStringLiteral("Secret Place"));
+    menu->addSeparator();
+    QObject::connect(menu->addAction(QStringLiteral("About")), &QAction::triggered, &window, [&] {
+        QMessageBox::information(&window, QStringLiteral("About"), QStringLiteral("Stock Qt"));
+    });
+    QObject::connect(
+        menu->addAction(QStringLiteral("Exit")), &QAction::triggered, &app, &QApplication::quit);
+
+    auto *layout = new QVBoxLayout(&window);
+    layout->addWidget(line);
+    layout->addWidget(menuButton);
+    window.resize(360, 80);
     window.show();
     return QApplication::exec();
 }
