@@ -18,52 +18,10 @@
 
 namespace {
 
-// How many characters one layout covers: far more than the widest box shows, however narrow
-// the letters.
-constexpr int PieceCharacters = 2048;
 // Qt's line edit keeps this much room between its frame and the text.
 constexpr int HorizontalMargin = 2;
 
 } // namespace
-
-// A laid-out stretch of the text, with the input method's unfinished text at the cursor when
-// the cursor lies in it. Positions given to it are positions in the whole text.
-class TextPiece
-{
-public:
-    int start = 0;
-    int end = 0;
-    QTextLayout layout;
-
-    void setPreedit(int cursor, int length)
-    {
-        m_preeditAt = cursor - start;
-        m_preeditLength = length;
-    }
-    bool holds(int position) const { return position >= start && position <= end; }
-    int local(int position) const
-    {
-        int at = std::clamp(position, start, end) - start;
-        if (m_preeditLength > 0 && at > m_preeditAt)
-            at += m_preeditLength;
-        return at;
-    }
-    int textPosition(int local) const
-    {
-        if (m_preeditLength > 0 && local > m_preeditAt)
-            local = std::max(m_preeditAt, local - m_preeditLength);
-        return start + local;
-    }
-    qreal x(int position, int preeditCursor = 0) const
-    {
-        return layout.lineAt(0).cursorToX(local(position) + preeditCursor);
-    }
-    qreal width() const { return layout.lineAt(0).naturalTextWidth(); }
-
-private:
-    int m_preeditAt = -1;
-    int m_preeditLength = 0;
-};
 
 TextBox::TextBox(QWidget *parent) : QWidget(parent)
 {
@@ -76,6 +34,7 @@ TextBox::TextBox(QWidget *parent) : QWidget(parent)
     setCursor(Qt::IBeamCursor);
     setAcceptDrops(true);
     setSizePolicy(QSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed, QSizePolicy::LineEdit));
+    m_view.setFont(font());
 }
 
 TextBox::~TextBox() = default;
@@ -162,6 +121,10 @@ void TextBox::settle(const Snapshot &before, By by)
         update();
         if (hasFocus())
             QGuiApplication::inputMethod()->update(Qt::ImQueryInput);
+    } else if (m_line.shownRevision() != before.shown) {
+        // Unfinished input changes what is shown without changing the text.
+        scrollToCursor();
+        update();
     }
     // Told whether or not a screen reader listens now, as Qt's line edit does: the events cost
     // next to nothing without one, and a test's handler hears them too.
@@ -217,7 +180,7 @@ void TextBox::tellAssistiveTools(
 
 void TextBox::endComposition(bool commit)
 {
-    if (m_preedit.isEmpty())
+    if (!m_line.composing())
         return;
     if (commit)
         QGuiApplication::inputMethod()->commit();
@@ -225,13 +188,7 @@ void TextBox::endComposition(bool commit)
         QGuiApplication::inputMethod()->reset();
     // An input method that commits sends its text back at once; what is still unfinished has
     // no input method behind it any more.
-    if (m_preedit.isEmpty())
-        return;
-    m_preedit.clear();
-    m_preeditAttributes.clear();
-    m_preeditCursor = 0;
-    scrollToCursor();
-    update();
+    edit(By::Program, [](EditedLine &line) { line.compose({}); });
 }
 
 // The X11 habit: what is selected can be pasted elsewhere with the middle button.
@@ -252,199 +209,46 @@ void TextBox::initStyleOption(QStyleOptionFrame *option) const
     option->features = QStyleOptionFrame::None;
 }
 
-// The text's row inside the frame, where Qt's line edit puts it: vertically centred, a little
-// in from the sides.
+// Where Qt's line edit puts it: vertically centred, a little in from the sides.
 QRect TextBox::lineRect() const
 {
     QStyleOptionFrame option;
     initStyleOption(&option);
     const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
-    const int height = std::max(fontMetrics().height(), m_inkHeight);
+    const int height = std::max(fontMetrics().height(), m_view.inkHeight());
     const int top = contents.y() + (contents.height() - height + 1) / 2;
     return QRect(
         contents.x() + HorizontalMargin, top, contents.width() - 2 * HorizontalMargin, height);
 }
 
-void TextBox::layOut(TextPiece &piece, int start, int end) const
-{
-    if (start < 0)
-        start = m_line.previousLetter(std::max(0, end - PieceCharacters) + 1);
-    else
-        end = std::min(m_line.size(), start + PieceCharacters);
-    // Cut where a letter ends, so that the last one shown is whole.
-    if (end < m_line.size())
-        end = m_line.previousLetter(end + 1);
-    piece.start = start;
-    piece.end = end;
-    QString shown = m_line.text().mid(start, end - start);
-    // Pasted line breaks and control characters show as spaces, as in Qt's line edit; the
-    // text keeps them.
-    for (QChar &c : shown) {
-        if ((c.unicode() < 0x20 && c != u'\t') || c == QChar::LineSeparator
-            || c == QChar::ParagraphSeparator || c == QChar::ObjectReplacementCharacter)
-            c = u' ';
-    }
-    QList<QTextLayout::FormatRange> formats;
-    const int cursor = m_line.cursor();
-    if (!m_preedit.isEmpty() && piece.holds(cursor)) {
-        shown.insert(cursor - start, m_preedit);
-        piece.setPreedit(cursor, int(m_preedit.size()));
-        bool formatted = false;
-        for (const QInputMethodEvent::Attribute &attribute : m_preeditAttributes) {
-            const QTextCharFormat format = attribute.value.value<QTextFormat>().toCharFormat();
-            if (attribute.type != QInputMethodEvent::TextFormat || !format.isValid())
-                continue;
-            formats.append({ cursor - start + attribute.start, attribute.length, format });
-            formatted = true;
-        }
-        if (!formatted) {
-            QTextCharFormat underlined;
-            underlined.setFontUnderline(true);
-            formats.append({ cursor - start, int(m_preedit.size()), underlined });
-        }
-    }
-    piece.layout.setText(shown);
-    piece.layout.setFont(font());
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    option.setTextDirection(m_rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
-    option.setFlags(QTextOption::IncludeTrailingSpaces);
-    piece.layout.setTextOption(option);
-    piece.layout.setFormats(formats);
-    piece.layout.setCacheEnabled(true);
-    piece.layout.beginLayout();
-    piece.layout.createLine();
-    piece.layout.endLayout();
-}
-
-// Keeps the cursor inside the box as Qt's line edit does: moved past an edge, the text scrolls
-// just enough to show it there; and no room is left empty at the right while text hides at the
-// left. The text always starts on a letter at the left edge.
 void TextBox::scrollToCursor()
 {
-    const qreal width = lineRect().width();
-    const int cursor = m_line.cursor();
-    m_alignment = 0;
-    // Qt's line edit centres the drawn height of its text, which a fallback font's letters
-    // (Arabic, say) make taller than the box's own font. Measured where such letters are.
-    const QString &text = m_line.text();
-    const QStringView near = QStringView(text).mid(
-        m_line.size() <= PieceCharacters ? 0 : std::min(m_firstShown, m_line.size()),
-        PieceCharacters);
-    m_inkHeight = std::any_of(near.begin(), near.end(), [](QChar c) { return c.unicode() > 0xFF; })
-        ? fontMetrics().boundingRect(near.toString() + m_preedit).height()
-        : 0;
-    // Qt's line edit lays a line out right to left, and aligns it right, when its first strong
-    // letter is written that way; it scrolls such a line by pixels over its whole layout. The box
-    // does the same up to a piece's length; a longer line scrolls as a left-to-right one, its
-    // right-to-left words still in their order.
-    m_rightToLeft = m_line.size() <= PieceCharacters && QStringView(m_line.text()).isRightToLeft();
-    if (m_line.size() <= PieceCharacters) {
-        TextPiece whole;
-        layOut(whole, 0, m_line.size());
-        const int used = qRound(whole.width()) + 1;
-        if (whole.width() + 1 <= width) {
-            m_firstShown = 0;
-            if (m_rightToLeft)
-                m_alignment = int(width) - used - 1;
-            return;
-        }
-        if (m_rightToLeft) {
-            m_firstShown = 0;
-            const int cursorX = qRound(whole.x(cursor, m_preeditCursor));
-            if (cursorX - m_pixelScroll >= width)
-                m_pixelScroll = cursorX - int(width) + 1;
-            else if (cursorX < m_pixelScroll)
-                m_pixelScroll = cursorX;
-            else if (used - m_pixelScroll < width)
-                m_pixelScroll = used - int(width) + 1;
-            m_alignment = -std::max(0, m_pixelScroll);
-            return;
-        }
-    }
-    m_rightToLeft = false;
-    m_firstShown = std::min(m_firstShown, m_line.size());
-    if (cursor < m_firstShown) {
-        m_firstShown = cursor;
-    } else {
-        TextPiece shown;
-        layOut(shown, m_firstShown, -1);
-        if (!shown.holds(cursor)
-            || shown.x(cursor, m_preeditCursor) - shown.x(m_firstShown) >= width)
-            m_firstShown = firstShownFor(cursor, width);
-    }
-    if (m_line.size() - m_firstShown < PieceCharacters)
-        m_firstShown = std::min(m_firstShown, firstShownFor(m_line.size(), width));
-}
-
-// The first letter to show so that position `end` (with the unfinished input there) lies just
-// inside the right edge.
-int TextBox::firstShownFor(int end, qreal width) const
-{
-    TextPiece piece;
-    layOut(piece, -1, end);
-    const qreal right = piece.x(end, end == m_line.cursor() ? m_preeditCursor : 0);
-    const qreal left = right - width + 1;
-    if (left <= 0)
-        return piece.start;
-    const QTextLine line = piece.layout.lineAt(0);
-    int local = line.xToCursor(left, QTextLine::CursorBetweenCharacters);
-    while (line.cursorToX(local) < left && local < piece.layout.text().size())
-        local = piece.layout.nextCursorPosition(local);
-    return std::min(piece.textPosition(local), end);
+    m_view.scrollToCursor(lineRect().width());
 }
 
 int TextBox::positionAt(QPointF point) const
 {
-    if (point.x() < lineRect().left() && !m_rightToLeft)
-        return m_line.previousLetter(m_firstShown);
-    TextPiece shown;
-    layOut(shown, m_firstShown, -1);
-    return shown.textPosition(localAt(shown, point.x()));
+    return m_view.positionAt(lineRect(), point.x());
 }
 
 int TextBox::preeditOffsetAt(QPointF point) const
 {
-    TextPiece shown;
-    layOut(shown, m_firstShown, -1);
-    if (m_preedit.isEmpty() || !shown.holds(m_line.cursor()))
-        return -1;
-    const int offset = localAt(shown, point.x()) - shown.local(m_line.cursor());
-    return offset >= 0 && offset <= m_preedit.size() ? offset : -1;
-}
-
-int TextBox::textLeft() const
-{
-    return lineRect().left() + m_alignment;
-}
-
-int TextBox::localAt(const TextPiece &shown, qreal x) const
-{
-    const QTextLine line = shown.layout.lineAt(0);
-    return line.xToCursor(x - textLeft() + (m_rightToLeft ? 0 : line.cursorToX(0)));
+    return m_view.compositionOffsetAt(lineRect(), point.x());
 }
 
 QRect TextBox::characterRect(int position) const
 {
-    TextPiece shown;
-    layOut(shown, m_firstShown, -1);
-    if (position < shown.start || position >= shown.end)
-        return QRect();
-    const QRect row = lineRect();
-    const qreal from = shown.x(position);
-    const qreal to = shown.x(m_line.nextLetter(position));
-    return QRect(textLeft() + qRound(std::min(from, to)), row.top(),
-        std::max(1, qRound(std::abs(to - from))), row.height());
+    return m_view.characterRect(lineRect(), position);
+}
+
+int TextBox::cursorWidth() const
+{
+    return style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
 }
 
 QRect TextBox::cursorRect() const
 {
-    const QRect row = lineRect();
-    TextPiece shown;
-    layOut(shown, m_firstShown, -1);
-    const int x = textLeft() + qRound(shown.x(m_line.cursor(), m_preeditCursor));
-    const int width = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
-    return QRect(x, row.top(), width + 1, row.height());
+    return m_view.cursorRect(lineRect(), cursorWidth());
 }
 
 void TextBox::paintEvent(QPaintEvent *)
@@ -453,37 +257,10 @@ void TextBox::paintEvent(QPaintEvent *)
     QStyleOptionFrame frame;
     initStyleOption(&frame);
     style()->drawPrimitive(QStyle::PE_PanelLineEdit, &frame, &painter, this);
-
-    const QRect row = lineRect();
     painter.setClipRect(style()->subElementRect(QStyle::SE_LineEditContents, &frame, this));
-    TextPiece shown;
-    layOut(shown, m_firstShown, -1);
-    // A fallback font taller than the box's own (Arabic, say) lifts the line as in Qt's line
-    // edit, which puts the layout's ascent where the font's would be.
-    const int lift = qRound(shown.layout.lineAt(0).ascent()) - fontMetrics().ascent();
-    const QPointF origin(textLeft(), row.top() - lift);
-    painter.setPen(palette().color(QPalette::Text));
-
-    QList<QTextLayout::FormatRange> selections;
-    const int selectionStart = std::max(m_line.selectionStart(), shown.start);
-    const int selectionEnd = std::min(m_line.selectionEnd(), shown.end);
-    if (m_line.hasSelection() && selectionStart < selectionEnd) {
-        QTextLayout::FormatRange selection;
-        selection.start = shown.local(selectionStart);
-        selection.length = shown.local(selectionEnd) - selection.start;
-        selection.format.setBackground(palette().brush(QPalette::Highlight));
-        selection.format.setForeground(palette().brush(QPalette::HighlightedText));
-        selections.append(selection);
-    }
-    shown.layout.draw(&painter, origin, selections, QRectF(rect()));
-    if (shown.holds(m_line.cursor()))
-        drawSuggestion(
-            painter, origin + QPointF(shown.x(m_line.cursor()), shown.layout.lineAt(0).ascent()));
-    if (m_cursorOn && hasFocus() && isEnabled() && shown.holds(m_line.cursor())) {
-        const int width = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
-        shown.layout.drawCursor(
-            &painter, origin, shown.local(m_line.cursor()) + m_preeditCursor, width);
-    }
+    const bool cursorShown = m_cursorOn && hasFocus() && isEnabled();
+    m_view.draw(painter, lineRect(), QRectF(rect()), palette(), cursorShown ? cursorWidth() : 0,
+        [&](QPointF baseline) { drawSuggestion(painter, baseline); });
 }
 
 void TextBox::restartBlinking()
@@ -533,6 +310,7 @@ void TextBox::changeEvent(QEvent *event)
     switch (event->type()) {
     case QEvent::FontChange:
     case QEvent::StyleChange:
+        m_view.setFont(font());
         scrollToCursor();
         updateGeometry();
         update();

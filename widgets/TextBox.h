@@ -2,6 +2,7 @@
 #pragma once
 
 #include "EditedLine.h"
+#include "TextLineView.h"
 
 class CompletionSource;
 
@@ -12,7 +13,6 @@ class CompletionSource;
 
 class QPainter;
 class QStyleOptionFrame;
-class TextPiece;
 
 // A one-line text box without a length limit. It edits like the desktop's own line edits
 // (selection, clipboard, undo, word steps, input methods, a context menu) but lays out only
@@ -41,7 +41,7 @@ public:
     bool hasSelectedText() const { return m_line.hasSelection(); }
     QString selectedText() const { return m_line.selectedText(); }
     // The position of the first character at the box's left edge.
-    int firstShownPosition() const { return m_firstShown; }
+    int firstShownPosition() const { return m_view.firstShown(); }
     // The position nearest to a point of the box, and where a character is drawn (an empty
     // rectangle when it is scrolled out of sight).
     int positionAt(QPointF point) const;
@@ -104,6 +104,7 @@ private:
     struct Snapshot
     {
         quint64 revision;
+        quint64 shown;
         int cursor;
         int anchor;
     };
@@ -115,7 +116,8 @@ private:
     template <typename Change>
     void edit(By by, Change &&change)
     {
-        const Snapshot before { m_line.revision(), m_line.cursor(), m_line.anchor() };
+        const Snapshot before { m_line.revision(), m_line.shownRevision(), m_line.cursor(),
+            m_line.anchor() };
         change(m_line);
         settle(before, by);
     }
@@ -139,30 +141,17 @@ private:
     void drawSuggestion(QPainter &painter, QPointF baseline) const;
 
     void initStyleOption(QStyleOptionFrame *option) const;
+    // The text's row inside the frame.
     QRect lineRect() const;
-    // Where the text's left edge is drawn: a right-to-left line that fits is aligned right.
-    int textLeft() const;
-    int localAt(const TextPiece &shown, qreal x) const;
-    // Lays out the text from `start` on, as much as the box could ever show from there, or the
-    // stretch that ends at `end` when `start` is negative.
-    void layOut(TextPiece &piece, int start, int end) const;
     void scrollToCursor();
-    int firstShownFor(int end, qreal width) const;
     QRect cursorRect() const;
+    int cursorWidth() const;
     int surroundingStart() const;
     void restartBlinking();
     void offerSelection() const;
 
     EditedLine m_line;
-    int m_firstShown = 0;
-    bool m_rightToLeft = false;
-    int m_alignment = 0;
-    int m_inkHeight = 0;
-    // How far a right-to-left line that does not fit is scrolled, in pixels from its left end.
-    int m_pixelScroll = 0;
-    QString m_preedit;
-    QList<QInputMethodEvent::Attribute> m_preeditAttributes;
-    int m_preeditCursor = 0;
+    TextLineView m_view { m_line };
     QBasicTimer m_blink;
     bool m_cursorOn = false;
     bool m_selectingWithMouse = false;

@@ -63,14 +63,6 @@ bool TextBox::editingKey(QKeyEvent *event, bool apply)
         { QKeySequence::MoveToEndOfBlock, [](EditedLine &l) { l.moveCursor(l.size(), false); } },
         { QKeySequence::SelectEndOfLine, [](EditedLine &l) { l.moveCursor(l.size(), true); } },
         { QKeySequence::SelectEndOfBlock, [](EditedLine &l) { l.moveCursor(l.size(), true); } },
-        { QKeySequence::MoveToNextChar, [](EditedLine &l) { l.moveByLetter(true, false); } },
-        { QKeySequence::SelectNextChar, [](EditedLine &l) { l.moveByLetter(true, true); } },
-        { QKeySequence::MoveToPreviousChar, [](EditedLine &l) { l.moveByLetter(false, false); } },
-        { QKeySequence::SelectPreviousChar, [](EditedLine &l) { l.moveByLetter(false, true); } },
-        { QKeySequence::MoveToNextWord, [](EditedLine &l) { l.moveByWord(true, false); } },
-        { QKeySequence::SelectNextWord, [](EditedLine &l) { l.moveByWord(true, true); } },
-        { QKeySequence::MoveToPreviousWord, [](EditedLine &l) { l.moveByWord(false, false); } },
-        { QKeySequence::SelectPreviousWord, [](EditedLine &l) { l.moveByWord(false, true); } },
         { QKeySequence::Delete, [](EditedLine &l) { l.deleteForward(); } },
         { QKeySequence::DeleteEndOfWord, [](EditedLine &l) { l.deleteWordForward(); } },
         { QKeySequence::DeleteStartOfWord, [](EditedLine &l) { l.deleteWordBack(); } },
@@ -92,6 +84,38 @@ bool TextBox::editingKey(QKeyEvent *event, bool apply)
                 command.run(*this);
             return true;
         }
+    }
+    // The arrows follow the screen: in a line laid out right to left, Left steps on into the
+    // text, as in Qt's line edit.
+    struct Arrow
+    {
+        QKeySequence::StandardKey key;
+        bool right;
+        bool word;
+        bool select;
+    };
+    static const Arrow arrows[] = {
+        { QKeySequence::MoveToNextChar, true, false, false },
+        { QKeySequence::SelectNextChar, true, false, true },
+        { QKeySequence::MoveToPreviousChar, false, false, false },
+        { QKeySequence::SelectPreviousChar, false, false, true },
+        { QKeySequence::MoveToNextWord, true, true, false },
+        { QKeySequence::SelectNextWord, true, true, true },
+        { QKeySequence::MoveToPreviousWord, false, true, false },
+        { QKeySequence::SelectPreviousWord, false, true, true },
+    };
+    for (const Arrow &arrow : arrows) {
+        if (!event->matches(arrow.key))
+            continue;
+        const bool forward = arrow.right == m_view.rightIsForward();
+        if (apply)
+            edit(By::User, [&](EditedLine &l) {
+                if (arrow.word)
+                    l.moveByWord(forward, arrow.select);
+                else
+                    l.moveByLetter(forward, arrow.select);
+            });
+        return true;
     }
     for (const Binding &binding : bindings) {
         if (event->matches(binding.key)) {
@@ -155,7 +179,6 @@ void TextBox::keyPressEvent(QKeyEvent *event)
 
 void TextBox::inputMethodEvent(QInputMethodEvent *event)
 {
-    const bool wasComposing = !m_preedit.isEmpty();
     edit(By::User, [&](EditedLine &line) {
         // Selections come as positions in the surrounding text the input method was given.
         const int surrounding = surroundingStart();
@@ -166,24 +189,21 @@ void TextBox::inputMethodEvent(QInputMethodEvent *event)
                 line.replace(line.cursor() + event->replacementStart(), event->replacementLength(),
                     event->commitString());
         }
-        m_preedit = event->preeditString();
-        m_preeditAttributes = event->attributes();
-        m_preeditCursor = int(m_preedit.size());
-        for (const QInputMethodEvent::Attribute &attribute : m_preeditAttributes) {
+        EditedLine::Composition composition { event->preeditString(),
+            int(event->preeditString().size()), {} };
+        for (const QInputMethodEvent::Attribute &attribute : event->attributes()) {
             if (attribute.type == QInputMethodEvent::Cursor)
-                m_preeditCursor = std::clamp(attribute.start, 0, int(m_preedit.size()));
-            if (attribute.type == QInputMethodEvent::Selection && m_preedit.isEmpty()) {
+                composition.cursor = attribute.start;
+            if (attribute.type == QInputMethodEvent::TextFormat)
+                composition.formats.append({ attribute.start, attribute.length, attribute.value });
+            if (attribute.type == QInputMethodEvent::Selection && composition.text.isEmpty()) {
                 const int start = surrounding + attribute.start;
                 line.moveCursor(start, false);
                 line.moveCursor(start + attribute.length, true);
             }
         }
+        line.compose(std::move(composition));
     });
-    // Unfinished input changes what is shown without changing the text.
-    if (wasComposing || !m_preedit.isEmpty()) {
-        scrollToCursor();
-        update();
-    }
     event->accept();
 }
 
@@ -228,7 +248,7 @@ int TextBox::surroundingStart() const
 
 bool TextBox::clickForInputMethod(QMouseEvent *event)
 {
-    if (m_preedit.isEmpty())
+    if (!m_line.composing())
         return false;
     const int inPreedit = preeditOffsetAt(event->position());
     if (inPreedit < 0) {

@@ -21,7 +21,7 @@ void TextBox::updateSuggestion(bool edited)
     CompletionSource::Completion completion;
     // In a right-to-left line the rest of a word would be drawn on the wrong side of the
     // cursor; such a line gets no offer.
-    if (edited && m_completion && m_preedit.isEmpty() && !m_line.hasSelection()
+    if (edited && m_completion && !m_line.composing() && !m_line.hasSelection()
         && m_line.cursor() == m_line.size() && !QStringView(m_line.text()).isRightToLeft())
         completion = m_completion->completionFor(m_line.text());
     if (completion.typed > m_line.size() || completion.word.size() <= completion.typed)

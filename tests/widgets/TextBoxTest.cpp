@@ -90,6 +90,44 @@ TEST_F(TextBoxTest, LooksLikeQtsLineEditForMixedDirections)
     }
 }
 
+// The arrows follow the screen: in a right-to-left line Left steps on into the text, as in Qt's
+// line edit, with Shift, with Ctrl, and from a selection.
+TEST_F(TextBoxTest, ArrowsMoveTheCursorAsInQtsLineEditInBothDirections)
+{
+    using Keys = QList<std::pair<Qt::Key, Qt::KeyboardModifiers>>;
+    const Qt::KeyboardModifiers none = Qt::NoModifier, shift = Qt::ShiftModifier,
+                                ctrl = Qt::ControlModifier;
+    const Keys presses[] = {
+        { { Qt::Key_Home, none }, { Qt::Key_Left, none } },
+        { { Qt::Key_Home, none }, { Qt::Key_Right, none } },
+        { { Qt::Key_End, none }, { Qt::Key_Left, none }, { Qt::Key_Left, none } },
+        { { Qt::Key_End, none }, { Qt::Key_Right, none } },
+        { { Qt::Key_Home, none }, { Qt::Key_Left, ctrl } },
+        { { Qt::Key_End, none }, { Qt::Key_Right, ctrl } },
+        { { Qt::Key_Home, none }, { Qt::Key_Left, shift }, { Qt::Key_Left, shift } },
+        { { Qt::Key_Home, none }, { Qt::Key_Left, shift | ctrl }, { Qt::Key_Right, none } },
+        { { Qt::Key_End, none }, { Qt::Key_Right, shift }, { Qt::Key_Left, none } },
+        { { Qt::Key_Home, none }, { Qt::Key_Right, shift }, { Qt::Key_Right, shift },
+            { Qt::Key_Right, none } },
+    };
+    for (const QString &text :
+        { QStringLiteral("two words"), QString::fromUtf16(u"\u05E9\u05DC\u05D5\u05DD \u05DC\u05DA"),
+            QString::fromUtf16(u"\u05E9\u05DC\u05D5\u05DD to you") }) {
+        auto ours = newBox<TextBox>(window, text);
+        auto qts = newBox<QLineEdit>(window, text);
+        for (std::size_t row = 0; row < std::size(presses); ++row) {
+            for (const auto &[key, modifiers] : presses[row]) {
+                QTest::keyClick(ours.get(), key, modifiers);
+                QTest::keyClick(qts.get(), key, modifiers);
+            }
+            EXPECT_EQ(ours->cursorPosition(), qts->cursorPosition())
+                << text.toStdString() << ", row " << row;
+            EXPECT_EQ(ours->selectedText(), qts->selectedText())
+                << text.toStdString() << ", row " << row;
+        }
+    }
+}
+
 TEST_F(TextBoxTest, ShowsTheEndOfAMegabyteAsItWouldShowThatEndAloneAndGoesHome)
 {
     const QString text = megabyteOfWords();

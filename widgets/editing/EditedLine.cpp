@@ -23,6 +23,15 @@ QString EditedLine::selectedText() const
     return m_text.mid(selectionStart(), selectionEnd() - selectionStart());
 }
 
+void EditedLine::compose(Composition composition)
+{
+    if (composition.text.isEmpty() && m_composition.text.isEmpty())
+        return;
+    composition.cursor = std::clamp(composition.cursor, 0, int(composition.text.size()));
+    m_composition = std::move(composition);
+    ++m_compositions;
+}
+
 void EditedLine::setText(const QString &text)
 {
     m_change = { 0, std::exchange(m_text, text), text };
@@ -132,9 +141,8 @@ void EditedLine::deleteWordForward()
 
 void EditedLine::moveByLetter(bool forward, bool select)
 {
-    // An arrow without Shift first folds the selection to the side it points to.
-    if (hasSelection() && !select)
-        return moveCursor(forward ? selectionEnd() : selectionStart(), false);
+    // As in Qt's line edit, an arrow without Shift steps on from the cursor and drops the
+    // selection.
     moveCursor(forward ? nextLetter(m_cursor) : previousLetter(m_cursor), select);
 }
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QVariant>
 
 #include <algorithm>
 #include <utility>
@@ -29,6 +31,28 @@ public:
     // a viewer that takes it after each step learns every edit (what assistive technology is
     // told). It is not kept afterwards, so a megabyte taken out is not held on to.
     Change takeChange() { return std::exchange(m_change, Change()); }
+
+    // An input method's unfinished text, shown at the cursor but no part of the text until the
+    // input method commits it.
+    struct Composition
+    {
+        struct Format
+        {
+            int start = 0;
+            int length = 0;
+            // A QTextFormat, as the input method gave it.
+            QVariant format;
+        };
+        QString text;
+        // Where the input method's own cursor stands in it.
+        int cursor = 0;
+        QList<Format> formats;
+    };
+    const Composition &composition() const { return m_composition; }
+    bool composing() const { return !m_composition.text.isEmpty(); }
+    void compose(Composition composition);
+    // Counts every change of what a viewer shows: the text and the unfinished input.
+    quint64 shownRevision() const { return m_revision + m_compositions; }
 
     int cursor() const { return m_cursor; }
     int anchor() const { return m_anchor; }
@@ -97,6 +121,8 @@ private:
     int m_cursor = 0;
     int m_anchor = 0;
     quint64 m_revision = 0;
+    Composition m_composition;
+    quint64 m_compositions = 0;
     Change m_change;
     std::vector<Edit> m_undo;
     std::vector<Edit> m_redo;

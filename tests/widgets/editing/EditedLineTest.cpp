@@ -56,13 +56,13 @@ const Walk Walks[] = {
             l.deleteWordBack();
         },
         u"one |three" },
-    { "AnArrowFoldsTheSelectionToItsSide", u"abcdef",
+    { "AnArrowStepsOnFromTheCursorAndDropsTheSelection", u"abcdef",
         [](EditedLine &l) {
             l.moveCursor(1, false);
             l.moveCursor(4, true);
             l.moveByLetter(false, false);
         },
-        u"a|bcdef" },
+        u"abc|def" },
     { "TypingReplacesTheSelection", u"hello world",
         [](EditedLine &l) {
             l.selectWordAt(8);
