@@ -129,9 +129,10 @@ void TextBox::settle(const Snapshot &before, By by)
     // Told whether or not a screen reader listens now, as Qt's line edit does: the events cost
     // next to nothing without one, and a test's handler hears them too.
     tellAssistiveTools(textChanged ? &change : nullptr, cursorMoved, selectionChanged);
-    // After the edit's own events, so that a screen reader says what was typed before the word
-    // now offered.
-    updateSuggestion(textChanged && by == By::User);
+    // An offer holds only until the line changes: a completion makes a new one on hearing of the
+    // user's edit, after the edit's own events, so that a screen reader says what was typed
+    // before the word now offered; otherwise it goes.
+    const quint64 offersBefore = m_offers;
     if (textChanged) {
         if (by == By::User)
             emit textEdited(m_line.text());
@@ -144,6 +145,8 @@ void TextBox::settle(const Snapshot &before, By by)
         if (by == By::User)
             offerSelection();
     }
+    if (m_offers == offersBefore)
+        setOffer({});
 }
 
 // The events Qt's line edit sends, which its AT-SPI bridge turns into text-changed insert and

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "CompletionSource.h"
 #include "EditedLine.h"
 #include "TextLineView.h"
-
-class CompletionSource;
 
 #include <QBasicTimer>
 #include <QClipboard>
@@ -49,9 +48,16 @@ public:
     int preeditOffsetAt(QPointF point) const;
     QRect characterRect(int position) const;
 
-    // Offers completions of the word typed at the end of the line from source (none when null).
-    // The box does not own the source.
-    void setCompletionSource(const CompletionSource *source);
+    // Whether the input method is composing at the cursor.
+    bool isComposing() const { return m_line.composing(); }
+
+    // A box that offers words (see InlineCompletion) keeps Tab for taking them, with or without
+    // an offer.
+    void setOffersWords(bool offers) { m_offersWords = offers; }
+    // The word to offer for the end of the line, drawn dimmed after the cursor until the line
+    // changes; Tab writes it with a space, Right alone. None when its word is empty, or no longer
+    // than what it replaces.
+    void setOffer(const CompletionSource::Completion &offer);
     // The rest of the word offered after the cursor; not part of the text.
     QString suggestion() const { return m_suggestion; }
     // The whole word offered, as Tab would write it; empty when nothing is offered.
@@ -135,7 +141,6 @@ private:
     // leaves unfinished is dropped.
     void endComposition(bool commit);
 
-    void updateSuggestion(bool edited);
     // Tab takes the suggestion and a space, Right at the end of the line the suggestion alone.
     bool takeSuggestion(bool withSpace);
     void drawSuggestion(QPainter &painter, QPointF baseline) const;
@@ -155,7 +160,9 @@ private:
     QBasicTimer m_blink;
     bool m_cursorOn = false;
     bool m_selectingWithMouse = false;
-    const CompletionSource *m_completion = nullptr;
+    bool m_offersWords = false;
+    // Counts setOffer calls, so that an edit can tell whether it brought an offer of its own.
+    quint64 m_offers = 0;
     // What is drawn after the cursor, and the whole word that replaces the last
     // m_completedLength characters when it is taken.
     QString m_suggestion;

@@ -144,7 +144,7 @@ bool TextBox::event(QEvent *event)
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier
-            && (takeSuggestion(true) || m_completion))
+            && (takeSuggestion(true) || m_offersWords))
             return true;
     }
     // The box's own keys win over any shortcut of the window.

@@ -2,34 +2,19 @@
 // The text box's inline suggestion: the rest of a word drawn dimmed after the cursor. It is no
 // part of the text: it is never copied, never spoken, and assistive technology reads the whole
 // word as the box's description and hears it announced, not in the text.
-#include "CompletionSource.h"
 #include "TextBox.h"
 #include "TextBoxAccessible.h"
 
 #include <QPainter>
 
-void TextBox::setCompletionSource(const CompletionSource *source)
+void TextBox::setOffer(const CompletionSource::Completion &offer)
 {
-    m_completion = source;
-    updateSuggestion(false);
-}
-
-// Only an edit the user made at the end of the line asks for a suggestion; a recalled or
-// cleared line, a moved cursor or a selection takes it away.
-void TextBox::updateSuggestion(bool edited)
-{
-    CompletionSource::Completion completion;
-    // In a right-to-left line the rest of a word would be drawn on the wrong side of the
-    // cursor; such a line gets no offer.
-    if (edited && m_completion && !m_line.composing() && !m_line.hasSelection()
-        && m_line.cursor() == m_line.size() && !QStringView(m_line.text()).isRightToLeft())
-        completion = m_completion->completionFor(m_line.text());
-    if (completion.typed > m_line.size() || completion.word.size() <= completion.typed)
-        completion = {};
-    const QString suggestion = completion.word.mid(completion.typed);
+    ++m_offers;
+    const bool valid = offer.typed <= m_line.size() && offer.word.size() > offer.typed;
+    const QString suggestion = valid ? offer.word.mid(offer.typed) : QString();
     const QString offered = offeredWord();
-    m_completedLength = int(completion.typed);
-    m_completedWord = completion.word;
+    m_completedLength = valid ? int(offer.typed) : 0;
+    m_completedWord = valid ? offer.word : QString();
     if (suggestion == m_suggestion)
         return;
     m_suggestion = suggestion;

@@ -4,6 +4,7 @@
 #include "Application.h"
 #include "CornerButton.h"
 #include "FormRegistry.h"
+#include "InlineCompletion.h"
 #include "LineControl.h"
 #include "MenuForm.h"
 #include "PressLabel.h"
@@ -32,7 +33,6 @@
 namespace {
 
 constexpr int ClientWidth = 5535;
-constexpr char16_t Enter = 13;
 
 // "OCR A Extended" and "MS Sans Serif" reach Debian's fonts through the application's font
 // substitutions.
@@ -171,8 +171,6 @@ MainFRM::MainFRM(std::unique_ptr<SpeechEngine> ds, QWidget *parent)
 MainFRM::~MainFRM()
 {
     m_ds->setHeardListener(nullptr);
-    // The box outlives this window's members: it must not ask a source that is gone.
-    m_data->setCompletionSource(nullptr);
 }
 
 void MainFRM::createPanel()
@@ -244,7 +242,8 @@ void MainFRM::createStrip()
     m_data->setFont(ocrFont(9));
     m_data->setGeometry(TwipWindow::toPixelRect(120, 0, 5295, 285));
     m_data->installEventFilter(this);
-    m_data->setCompletionSource(m_suggestions.get());
+    m_completion = std::make_unique<InlineCompletion>(m_data, m_suggestions.get());
+    connect(m_data, &TextBox::returnPressed, this, &MainFRM::SpeakEnteredText);
 
     // A button, so that the keyboard and assistive technology reach the menu too.
     m_menuLabel = new CornerButton(this);
@@ -395,14 +394,8 @@ void MainFRM::load()
 bool MainFRM::eventFilter(QObject *watched, QEvent *event)
 {
     // Filters see events before the text box does, also while it is disabled.
-    if (watched == m_data && event->type() == QEvent::KeyPress && m_data->isEnabled()) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        // The return key gives character 13 as its text, the keypad's Enter key may give none.
-        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        const QString text = key->text();
-        Data_KeyDown(key->key());
-        Data_KeyPress(enter ? Enter : (text.size() == 1 ? text.at(0).unicode() : 0));
-    }
+    if (watched == m_data && event->type() == QEvent::KeyPress && m_data->isEnabled())
+        Data_KeyDown(static_cast<QKeyEvent *>(event)->key());
     // The key goes on to the text box unchanged.
     return Form::eventFilter(watched, event);
 }
@@ -426,12 +419,6 @@ void MainFRM::Data_KeyDown(int keyCode)
     // setText leaves the cursor at the end, where typing goes on.
     if (recalled)
         m_data->setText(*recalled);
-}
-
-void MainFRM::Data_KeyPress(int keyAscii)
-{
-    if (keyAscii == Enter)
-        SpeakEnteredText();
 }
 
 void MainFRM::SpeakEnteredText()

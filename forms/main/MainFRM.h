@@ -10,6 +10,7 @@
 #include <memory>
 
 class CornerButton;
+class InlineCompletion;
 class LineControl;
 class PressLabel;
 class QCheckBox;
@@ -72,7 +73,6 @@ private:
     void reachQuickWindow();
 
     void Data_KeyDown(int keyCode);
-    void Data_KeyPress(int keyAscii);
     void MenuLBL_Click();
     void Mover_MouseDown();
     void OnTop_Click();
@@ -87,6 +87,8 @@ private:
     LineRecall m_recall;
     // What the strip offers to complete: learns each line spoken and the board's phrases.
     std::unique_ptr<WordSuggestions> m_suggestions;
+    // Goes before the suggestions it asks.
+    std::unique_ptr<InlineCompletion> m_completion;
 
     QTimer *m_checker = nullptr;
     QScrollBar *m_speed = nullptr;

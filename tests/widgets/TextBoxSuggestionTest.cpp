@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CompletionSource.h"
 #include "FrequencyModel.h"
+#include "InlineCompletion.h"
 #include "TextBox.h"
 #include "WordCompletion.h"
 
@@ -76,12 +77,12 @@ protected:
         window.resize(400, 40);
         box.setGeometry(8, 8, 353, 19);
         window.show();
-        box.setCompletionSource(&conversation);
     }
 
     Conversation conversation { { "Thank you so much.", "I'm in Manchester.", "שלום לך." } };
     QWidget window;
     TextBox box { &window };
+    InlineCompletion completion { &box, &conversation };
 };
 
 TEST_P(TextBoxSuggestionTest, FollowsTheRules)

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class CompletionSource;
+class TextBox;
+
+// Completes the word typed at the end of a text box inline, as Qt's and KDE's completers do: it
+// listens to the box and hands it the word to offer, which the box draws after the cursor and
+// writes when Tab (or Right) takes it. Only an edit the user made at the end of the line asks
+// for a word; the box withdraws the offer at any other change.
+//
+// Neither the box nor the source is owned; the source must outlive the completion.
+class InlineCompletion : public QObject
+{
+    Q_OBJECT
+public:
+    InlineCompletion(TextBox *box, const CompletionSource *source);
+    ~InlineCompletion() override;
+
+private:
+    void edited();
+
+    QPointer<TextBox> m_box;
+    const CompletionSource *m_source;
+};
