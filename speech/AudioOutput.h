@@ -17,13 +17,14 @@ public:
     virtual ~AudioOutput() = default;
 
     // Samples wait in the queue: play them. Called after each push into an empty queue, by the
-    // synthesis worker holding the synthesiser. It only wakes the output's thread, but first waits
-    // for the lock that thread holds while it works; that thread never waits on a device or the
-    // server under it, only moves at most a buffer's worth of samples (25 ms of sound) or handles
-    // one reply of the server, well under a millisecond.
+    // synthesis worker holding the synthesiser, so it only wakes the output's thread and never
+    // waits for a lock of the output's.
     virtual void samplesQueued() = 0;
     // Drops what the output still holds, so it falls silent at once. The queue has already been
-    // emptied. Waits only for the same lock as samplesQueued.
+    // emptied. Called without the synthesiser's lock; it may wait for the lock the output's thread
+    // holds while it works, which that thread never holds while waiting on a device or the
+    // server: it moves at most a buffer's worth of samples (25 ms of sound) or handles one reply
+    // of the server, well under a millisecond.
     virtual void flush() = 0;
     // Whether what it plays is heard: false while there is no server to play on, or the server
     // refused the stream.

@@ -9,8 +9,12 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <type_traits>
 #include <unistd.h>
+#include <variant>
 #include <vector>
+
+using namespace microphonestate;
 
 namespace {
 
@@ -58,16 +62,30 @@ bool hasArgument(const char *argument, const std::string &word)
     return false;
 }
 
-struct Leftover
+std::atomic<CallMicrophone *> made { nullptr };
+
+// The exit path's limit: a frozen server must not hold it up.
+struct Deadline
 {
-    uint32_t index;
-    bool sink;
-    pid_t owner;
+    SoundServer *server;
+    bool passed = false;
 };
 
-std::vector<Leftover> leftovers;
+void deadlinePassed(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *deadline)
+{
+    static_cast<Deadline *>(deadline)->passed = true;
+    static_cast<Deadline *>(deadline)->server->wake();
+}
 
-std::atomic<CallMicrophone *> made { nullptr };
+void unloadModule(pa_context *context, uint32_t index, pa_context_success_cb_t done, void *userdata,
+    int *pending = nullptr)
+{
+    if (pa_operation *op = pa_context_unload_module(context, index, done, userdata)) {
+        pa_operation_unref(op);
+        if (pending)
+            ++*pending;
+    }
+}
 
 } // namespace
 
@@ -86,21 +104,57 @@ CallMicrophone *CallMicrophone::existing()
 CallMicrophone::CallMicrophone() : m_server(SoundServer::instance())
 {
     SoundServer::Lock lock(m_server);
+    m_listeners.emplace(m_server.api());
     m_server.addClient(this);
     soundServerChanged();
 }
 
-bool CallMicrophone::current(pa_context *context) const
+CallMicrophone::State CallMicrophone::state() const
 {
-    return context && context == m_context && context == m_server.context() && !m_ending;
+    if (std::holds_alternative<Loaded>(m_state))
+        return State::Ready;
+    if (std::holds_alternative<Absent>(m_state) || std::holds_alternative<Removed>(m_state))
+        return State::Absent;
+    return State::Loading;
 }
 
-void CallMicrophone::setState(State state)
+void CallMicrophone::addListener(const void *who, std::function<void()> changed)
 {
-    if (state == m_state)
-        return;
-    m_state = state;
-    m_server.tellClients();
+    m_listeners->add(who, std::move(changed));
+}
+
+void CallMicrophone::removeListener(const void *who)
+{
+    m_listeners->remove(who);
+}
+
+pa_context *CallMicrophone::askedOf() const
+{
+    return std::visit(
+        [](const auto &state) -> pa_context * {
+            using S = std::decay_t<decltype(state)>;
+            if constexpr (std::is_same_v<S, Absent>)
+                return state.refusedBy;
+            else if constexpr (std::is_same_v<S, Removed>)
+                return nullptr;
+            else
+                return state.context;
+        },
+        m_state);
+}
+
+bool CallMicrophone::current(pa_context *context) const
+{
+    return context && context == askedOf() && context == m_server.context();
+}
+
+void CallMicrophone::become(Microphone next)
+{
+    const State before = state();
+    m_state = std::move(next);
+    if (state() != before)
+        m_listeners->announce();
+    // remove() may be waiting for any step.
     m_server.wake();
 }
 
@@ -111,46 +165,47 @@ void CallMicrophone::soundServerChanged()
     if (m_server.state() != SoundServer::State::Ready) {
         // What was loaded went with that server, or stays on a server we lost: a later
         // context finds it there, carrying our own process id, and takes it up again.
-        m_context = nullptr;
-        m_sinkModule = m_sourceModule = PA_INVALID_INDEX;
-        m_borrowed = false;
-        setState(State::Absent);
+        if (!std::holds_alternative<Absent>(m_state) || askedOf())
+            become(Absent {});
         keepTrying();
         return;
     }
-    if (m_server.context() == m_context)
-        return;
-    m_context = m_server.context();
-    setState(State::Loading);
-    leftovers.clear();
-    if (pa_operation *op = pa_context_get_module_info_list(m_context, moduleListed, this))
-        pa_operation_unref(op);
-    else
-        refused("the list of modules");
+    if (m_server.context() != askedOf())
+        listModules();
 }
 
 void CallMicrophone::keepTrying()
 {
-    if (m_server.state() != SoundServer::State::Failed || m_retry)
+    auto &absent = std::get<Absent>(m_state);
+    if (m_server.state() != SoundServer::State::Failed || absent.retry)
         return;
-    m_retry = newTimer(m_server.api(), RetryInterval, retry, this);
+    absent.retry = makeTimer(m_server.api(), RetryInterval, retry, this);
 }
 
-void CallMicrophone::retry(
-    pa_mainloop_api *api, pa_time_event *timer, const struct timeval *, void *self)
+void CallMicrophone::retry(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self)
 {
     auto *microphone = static_cast<CallMicrophone *>(self);
-    api->time_free(timer);
-    microphone->m_retry = nullptr;
+    std::get<Absent>(microphone->m_state).retry.reset();
     if (!microphone->m_ending)
         microphone->m_server.connect();
+}
+
+void CallMicrophone::listModules()
+{
+    pa_context *context = m_server.context();
+    become(Listing { context });
+    if (pa_operation *op = pa_context_get_module_info_list(context, moduleListed, this))
+        pa_operation_unref(op);
+    else
+        refused("the list of modules");
 }
 
 void CallMicrophone::moduleListed(
     pa_context *context, const pa_module_info *info, int eol, void *self)
 {
     auto *microphone = static_cast<CallMicrophone *>(self);
-    if (!microphone->current(context))
+    auto *listing = std::get_if<Listing>(&microphone->m_state);
+    if (!listing || !microphone->current(context))
         return;
     if (eol == 0 && info && info->name) {
         const bool sink = std::strcmp(info->name, "module-null-sink") == 0
@@ -158,62 +213,68 @@ void CallMicrophone::moduleListed(
         const bool source = std::strcmp(info->name, "module-remap-source") == 0
             && hasArgument(info->argument, std::string("source_name=") + SourceName);
         if (sink || source)
-            leftovers.push_back({ info->index, sink, ownerIn(info->argument) });
+            listing->found.push_back({ info->index, sink, ownerIn(info->argument) });
         return;
     }
-    if (eol < 0) {
+    if (eol < 0)
         microphone->refused("the list of modules");
-        return;
-    }
-    if (leftovers.size() == 2 && leftovers[0].sink != leftovers[1].sink
-        && leftovers[0].owner == leftovers[1].owner) {
-        const Leftover &sink = leftovers[0].sink ? leftovers[0] : leftovers[1];
-        const Leftover &source = leftovers[0].sink ? leftovers[1] : leftovers[0];
+    else if (microphone->m_ending)
+        microphone->become(Absent {});
+    else
+        microphone->finishListing(context, std::move(listing->found));
+}
+
+void CallMicrophone::finishListing(pa_context *context, std::vector<Leftover> found)
+{
+    if (found.size() == 2 && found[0].sink != found[1].sink && found[0].owner == found[1].owner) {
+        const Leftover &sink = found[0].sink ? found[0] : found[1];
+        const Leftover &source = found[0].sink ? found[1] : found[0];
         // Ours from a connection we lost, or another Vocalo's that is still running.
         const bool ours = sink.owner == getpid();
         if (ours || anotherVocaloRuns(sink.owner)) {
-            microphone->m_borrowed = !ours;
-            microphone->m_sinkModule = sink.index;
-            microphone->m_sourceModule = source.index;
-            microphone->setState(State::Ready);
+            become(Loaded { context, sink.index, source.index, !ours });
             return;
         }
     }
     // Left by a process that died (kill -9, a crash), or half a pair: removed before ours loads,
     // the source first, as it reads from the sink.
+    Clearing clearing { context, 0 };
     for (bool sinks : { false, true })
-        for (const Leftover &leftover : leftovers)
+        for (const Leftover &leftover : found)
             if (leftover.sink == sinks)
-                if (pa_operation *op
-                    = pa_context_unload_module(context, leftover.index, unloaded, microphone)) {
-                    pa_operation_unref(op);
-                    ++microphone->m_unloading;
-                }
-    if (microphone->m_unloading == 0)
-        microphone->load();
+                unloadModule(context, leftover.index, unloaded, this, &clearing.unloading);
+    if (clearing.unloading == 0)
+        load(context);
+    else
+        become(clearing);
 }
 
 void CallMicrophone::unloaded(pa_context *context, int, void *self)
 {
     auto *microphone = static_cast<CallMicrophone *>(self);
-    --microphone->m_unloading;
     microphone->m_server.wake();
-    if (microphone->m_unloading > 0 || microphone->m_state != State::Loading)
+    if (auto *removed = std::get_if<Removed>(&microphone->m_state)) {
+        --removed->unloading;
         return;
-    if (microphone->current(context))
-        microphone->load();
-    else if (microphone->m_ending)
-        microphone->setState(State::Absent);
+    }
+    auto *clearing = std::get_if<Clearing>(&microphone->m_state);
+    if (!clearing || clearing->context != context || --clearing->unloading > 0)
+        return;
+    if (microphone->m_ending)
+        microphone->become(Absent {});
+    else if (microphone->current(context))
+        microphone->load(context);
 }
 
-void CallMicrophone::load()
+void CallMicrophone::load(pa_context *context)
 {
+    become(LoadingSink { context });
     const std::string arguments = "sink_name=" + std::string(SinkName)
         + " rate=" + std::to_string(flitevoice::SampleRate)
         + " channels=1 sink_properties='device.description=\"Vocalo call line\" " + OwnerKey
         + std::to_string(getpid()) + "'";
-    if (pa_operation *op = pa_context_load_module(
-            m_context, "module-null-sink", arguments.c_str(), sinkLoaded, this))
+    if (pa_operation *op
+        = pa_context_load_module(context, "module-null-sink", arguments.c_str(), sinkLoaded, this))
         pa_operation_unref(op);
     else
         refused("its sink");
@@ -222,23 +283,21 @@ void CallMicrophone::load()
 void CallMicrophone::sinkLoaded(pa_context *context, uint32_t index, void *self)
 {
     auto *microphone = static_cast<CallMicrophone *>(self);
-    if (context != microphone->m_context)
+    const auto *loading = std::get_if<LoadingSink>(&microphone->m_state);
+    if (!loading || loading->context != context)
         return;
-    microphone->m_sinkModule = index;
-    if (index == PA_INVALID_INDEX) {
+    if (index == PA_INVALID_INDEX)
         microphone->refused("its sink");
-        return;
-    }
-    // Ending meanwhile: ready means the exit path unloads what is there.
-    if (microphone->m_ending) {
-        microphone->setState(State::Ready);
-        return;
-    }
-    microphone->loadSource();
+    // Ending meanwhile: loaded means the exit path unloads what is there.
+    else if (microphone->m_ending)
+        microphone->become(Loaded { context, index, PA_INVALID_INDEX });
+    else
+        microphone->loadSource(context, index);
 }
 
-void CallMicrophone::loadSource()
+void CallMicrophone::loadSource(pa_context *context, uint32_t sinkModule)
 {
+    become(LoadingSource { context, sinkModule });
     const std::string arguments = "master=" + std::string(SinkName) + ".monitor source_name="
         + SourceName
         // As the sink is: PipeWire would otherwise offer it as 48 kHz stereo.
@@ -246,7 +305,7 @@ void CallMicrophone::loadSource()
         + std::to_string(flitevoice::SampleRate) + " source_properties='device.description=Vocalo "
         + OwnerKey + std::to_string(getpid()) + "'";
     if (pa_operation *op = pa_context_load_module(
-            m_context, "module-remap-source", arguments.c_str(), sourceLoaded, this))
+            context, "module-remap-source", arguments.c_str(), sourceLoaded, this))
         pa_operation_unref(op);
     else
         refused("its source");
@@ -255,37 +314,26 @@ void CallMicrophone::loadSource()
 void CallMicrophone::sourceLoaded(pa_context *context, uint32_t index, void *self)
 {
     auto *microphone = static_cast<CallMicrophone *>(self);
-    if (context != microphone->m_context)
+    const auto *loading = std::get_if<LoadingSource>(&microphone->m_state);
+    if (!loading || loading->context != context)
         return;
-    microphone->m_sourceModule = index;
-    if (index == PA_INVALID_INDEX) {
+    if (index == PA_INVALID_INDEX)
         microphone->refused("its source");
-        return;
-    }
-    microphone->setState(State::Ready);
+    else
+        microphone->become(Loaded { context, loading->sinkModule, index });
 }
 
 void CallMicrophone::refused(const char *what)
 {
+    pa_context *context = m_server.context();
     std::fprintf(stderr,
         "vocalo: the sound server refused the \"Vocalo\" microphone (%s: %s); speech is heard "
         "here but not in calls\n",
-        what, pa_strerror(pa_context_errno(m_server.context())));
+        what, pa_strerror(pa_context_errno(context)));
     // A half-loaded pair would be a sink nobody hears.
-    if (m_sinkModule != PA_INVALID_INDEX && m_server.context())
-        if (pa_operation *op
-            = pa_context_unload_module(m_server.context(), m_sinkModule, nullptr, nullptr))
-            pa_operation_unref(op);
-    m_sinkModule = m_sourceModule = PA_INVALID_INDEX;
-    setState(State::Absent);
-}
-
-void CallMicrophone::gaveUpWaiting(
-    pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self)
-{
-    auto *microphone = static_cast<CallMicrophone *>(self);
-    microphone->m_gaveUp = true;
-    microphone->m_server.wake();
+    if (const auto *loading = std::get_if<LoadingSource>(&m_state); loading && context)
+        unloadModule(context, loading->sinkModule, nullptr, nullptr);
+    become(Absent { .refusedBy = askedOf() });
 }
 
 void CallMicrophone::remove()
@@ -294,26 +342,21 @@ void CallMicrophone::remove()
     if (m_ending)
         return;
     m_ending = true;
-    pa_mainloop_api *api = m_server.api();
-    if (m_retry) {
-        api->time_free(m_retry);
-        m_retry = nullptr;
-    }
-    m_gaveUp = false;
-    pa_time_event *limit = newTimer(api, RemoveTimeout, gaveUpWaiting, this);
-    while (m_state == State::Loading && !m_gaveUp)
+    if (auto *absent = std::get_if<Absent>(&m_state))
+        absent->retry.reset();
+    Deadline deadline { &m_server };
+    const Timer limit = makeTimer(m_server.api(), RemoveTimeout, deadlinePassed, &deadline);
+    while (state() == State::Loading && !deadline.passed)
         m_server.wait();
+    // Not told to the listeners: the process is ending.
+    Removed removed;
+    const auto *loaded = std::get_if<Loaded>(&m_state);
     pa_context *context = m_server.context();
-    if (m_state == State::Ready && !m_borrowed && context && context == m_context) {
-        for (uint32_t module : { m_sourceModule, m_sinkModule })
+    if (loaded && !loaded->borrowed && context && context == loaded->context)
+        for (uint32_t module : { loaded->sourceModule, loaded->sinkModule })
             if (module != PA_INVALID_INDEX)
-                if (pa_operation *op = pa_context_unload_module(context, module, unloaded, this)) {
-                    pa_operation_unref(op);
-                    ++m_unloading;
-                }
-    }
-    while (m_unloading > 0 && !m_gaveUp)
+                unloadModule(context, module, unloaded, this, &removed.unloading);
+    m_state = removed;
+    while (std::get<Removed>(m_state).unloading > 0 && !deadline.passed)
         m_server.wait();
-    api->time_free(limit);
-    m_state = State::Absent;
 }

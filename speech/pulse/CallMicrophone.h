@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Listeners.h"
+#include "MicrophoneState.h"
 #include "SoundServer.h"
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 // The input device "Vocalo" that a call program picks as its microphone, there while the program
 // runs: a null sink that the talking windows' call-bound streams play into, and a source
@@ -14,6 +18,9 @@
 // Loaded whenever the process's context becomes ready, so it comes back with a restarted
 // server. Modules outlive the client that loaded them: whoever loads them unloads them, and a
 // pair left by a process that died is removed before loading ours, so there is never two.
+//
+// It tells its own listeners when state() changes, so the streams that play into it look again
+// then and not at every change of the server.
 //
 // Everything but instance() and remove() runs on the loop's thread or under its lock.
 class CallMicrophone final : private SoundServer::Client
@@ -29,7 +36,12 @@ public:
     // The one made so far, if any; from any thread.
     static CallMicrophone *existing();
 
-    State state() const { return m_state; }
+    State state() const;
+
+    // `changed` runs on the loop's thread after state() changed, never inside a call of the
+    // listener's; `who` names it for removeListener.
+    void addListener(const void *who, std::function<void()> changed);
+    void removeListener(const void *who);
 
     // Unloads what this process loaded, waiting for the server at most a second; after it the
     // microphone is not loaded again. Never on the loop's thread.
@@ -39,11 +51,14 @@ private:
     CallMicrophone();
 
     void soundServerChanged() override;
-    void setState(State state);
+    void become(microphonestate::Microphone next);
     void keepTrying();
-    void load();
-    void loadSource();
+    void listModules();
+    void finishListing(pa_context *context, std::vector<microphonestate::Leftover> found);
+    void load(pa_context *context);
+    void loadSource(pa_context *context, uint32_t sinkModule);
     void refused(const char *what);
+    pa_context *askedOf() const;
     bool current(pa_context *context) const;
 
     static void moduleListed(pa_context *context, const pa_module_info *info, int eol, void *self);
@@ -51,19 +66,10 @@ private:
     static void sourceLoaded(pa_context *context, uint32_t index, void *self);
     static void unloaded(pa_context *context, int success, void *self);
     static void retry(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self);
-    static void gaveUpWaiting(
-        pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self);
 
     SoundServer &m_server;
-    State m_state = State::Absent;
-    // The context the device was asked of: a new one (a restarted server) asks again.
-    pa_context *m_context = nullptr;
-    uint32_t m_sinkModule = PA_INVALID_INDEX;
-    uint32_t m_sourceModule = PA_INVALID_INDEX;
-    // Another running Vocalo loaded the pair: it is used, and left to that process to unload.
-    bool m_borrowed = false;
-    pa_time_event *m_retry = nullptr;
+    microphonestate::Microphone m_state;
+    // remove() was called: what is in flight settles, and nothing new is asked.
     bool m_ending = false;
-    int m_unloading = 0;
-    bool m_gaveUp = false;
+    std::optional<Listeners> m_listeners;
 };

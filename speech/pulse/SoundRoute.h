@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "SoundServer.h"
+
 #include <pulse/pulseaudio.h>
 
 #include <array>
@@ -14,13 +16,6 @@
 //
 // Made, changed and destroyed on the sound server's loop thread or under its lock only.
 namespace soundroute {
-
-struct TimerFree
-{
-    pa_mainloop_api *api = nullptr;
-    void operator()(pa_time_event *timer) const { api->time_free(timer); }
-};
-using Timer = std::unique_ptr<pa_time_event, TimerFree>;
 
 // A stream goes quietly: a closing stream that called back would find its state gone.
 struct StreamClose

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SoundServer.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -62,10 +61,9 @@ SoundServer::SoundServer()
         throw std::runtime_error("Vocalo cannot start its sound output: out of memory.");
     pa_threaded_mainloop_set_name(m_loop, "vocalo-sound");
     m_api = pa_threaded_mainloop_get_api(m_loop);
-    m_notify = m_api->defer_new(m_api, notifyClients, this);
-    m_api->defer_enable(m_notify, 0);
+    m_clients.emplace(m_api);
     if (pa_threaded_mainloop_start(m_loop) < 0) {
-        m_api->defer_free(m_notify);
+        m_clients.reset();
         pa_threaded_mainloop_free(m_loop);
         throw std::runtime_error("Vocalo cannot start its sound output: the system allows no "
                                  "more threads. Close some programs and start Vocalo again.");
@@ -124,7 +122,7 @@ void SoundServer::setState(State state)
         std::fputs("vocalo: no audio output; speech is silent until a sound server is available\n",
             stderr);
     }
-    tellClients();
+    m_clients->announce();
 }
 
 void SoundServer::contextStateChanged(pa_context *context, void *self)
@@ -158,24 +156,6 @@ void SoundServer::connectTimedOut(
     server->setState(State::Failed);
 }
 
-void SoundServer::notifyClients(pa_mainloop_api *api, pa_defer_event *event, void *self)
-{
-    api->defer_enable(event, 0);
-    auto *server = static_cast<SoundServer *>(self);
-    // A client may remove itself or another while being told; tell a copy, checking each is
-    // still registered.
-    const std::vector<Client *> clients = server->m_clients;
-    for (Client *client : clients)
-        if (std::find(server->m_clients.begin(), server->m_clients.end(), client)
-            != server->m_clients.end())
-            client->soundServerChanged();
-}
-
-void SoundServer::tellClients()
-{
-    m_api->defer_enable(m_notify, 1);
-}
-
 void SoundServer::wait()
 {
     pa_threaded_mainloop_wait(m_loop);
@@ -188,10 +168,10 @@ void SoundServer::wake()
 
 void SoundServer::addClient(Client *client)
 {
-    m_clients.push_back(client);
+    m_clients->add(client, [client] { client->soundServerChanged(); });
 }
 
 void SoundServer::removeClient(Client *client)
 {
-    std::erase(m_clients, client);
+    m_clients->remove(client);
 }

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Listeners.h"
+
 #include <pulse/pulseaudio.h>
 
-#include <vector>
+#include <memory>
+#include <optional>
 
 // The process's one connection to the desktop's sound server: libpulse's threaded main loop and
 // one context, shared by every speech instance's stream. Nothing here waits for the server: the
@@ -53,8 +56,6 @@ public:
 
     void addClient(Client *client);
     void removeClient(Client *client);
-    // Tells every client soon, as after a change of state: something they wait for is there.
-    void tellClients();
 
     // A thread holding Lock waits here, the lock released meanwhile, until the loop's thread
     // calls wake(); callers check their condition again, as with any condition variable.
@@ -68,15 +69,13 @@ private:
     void dropContext();
     static void contextStateChanged(pa_context *context, void *self);
     static void connectTimedOut(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *);
-    static void notifyClients(pa_mainloop_api *, pa_defer_event *, void *self);
 
     pa_threaded_mainloop *m_loop = nullptr;
     pa_mainloop_api *m_api = nullptr;
     pa_context *m_context = nullptr;
     State m_state = State::Unconnected;
     pa_time_event *m_connectTimeout = nullptr;
-    pa_defer_event *m_notify = nullptr;
-    std::vector<Client *> m_clients;
+    std::optional<Listeners> m_clients;
     bool m_reportedMissing = false;
 };
 
@@ -84,3 +83,17 @@ private:
 pa_time_event *newTimer(
     pa_mainloop_api *api, pa_usec_t usec, pa_time_event_cb_t callback, void *userdata);
 void restartTimer(pa_mainloop_api *api, pa_time_event *timer, pa_usec_t usec);
+
+struct TimerFree
+{
+    pa_mainloop_api *api = nullptr;
+    void operator()(pa_time_event *timer) const { api->time_free(timer); }
+};
+// A time event freed with its owner, on the loop's thread or under its lock.
+using Timer = std::unique_ptr<pa_time_event, TimerFree>;
+
+inline Timer makeTimer(
+    pa_mainloop_api *api, pa_usec_t usec, pa_time_event_cb_t callback, void *userdata)
+{
+    return Timer(newTimer(api, usec, callback, userdata), TimerFree { api });
+}

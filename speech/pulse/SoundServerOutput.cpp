@@ -2,6 +2,7 @@
 #include "AudioOutput.h"
 #include "CallMicrophone.h"
 #include "FliteVoice.h"
+#include "LoopWakeup.h"
 #include "SampleQueue.h"
 #include "SoundRoute.h"
 #include "SoundServer.h"
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -72,10 +74,10 @@ public:
         , m_microphone(microphone)
     {
         SoundServer::Lock lock(m_server);
-        pa_mainloop_api *api = m_server.api();
-        m_wake = api->defer_new(api, woken, this);
-        api->defer_enable(m_wake, 0);
+        m_wakeup.emplace(m_server.api(), woken, this);
         m_server.addClient(this);
+        if (m_microphone)
+            m_microphone->addListener(this, [this] { service(); });
         m_heard = m_server.state() != SoundServer::State::Failed;
     }
 
@@ -86,8 +88,9 @@ public:
             std::fprintf(stderr, "vocalo: \"%s\" ran out of samples %zu times while speaking\n",
                 m_name.constData(), m_underruns);
         m_server.removeClient(this);
-        pa_mainloop_api *api = m_server.api();
-        api->defer_free(m_wake);
+        if (m_microphone)
+            m_microphone->removeListener(this);
+        m_wakeup.reset();
         // The route's handles belong to the loop: they go under its lock, not after it.
         m_route = Waiting {};
     }
@@ -95,8 +98,7 @@ public:
     void samplesQueued() override
     {
         // Handled on the loop's thread, where every other decision about the stream is made.
-        SoundServer::Lock lock(m_server);
-        m_server.api()->defer_enable(m_wake, 1);
+        m_wakeup->wake();
     }
 
     void flush() override
@@ -133,7 +135,7 @@ private:
         // A server that is back, or another one, may well take the stream it refused.
         if (m_server.state() == SoundServer::State::Ready && m_server.context() != m_context) {
             m_context = m_server.context();
-            m_refused = false;
+            m_refused = m_callRefused = false;
         }
         updateHeard();
         service();
@@ -152,9 +154,8 @@ private:
             m_heardChanged();
     }
 
-    static void woken(pa_mainloop_api *api, pa_defer_event *event, void *self)
+    static void woken(void *self)
     {
-        api->defer_enable(event, 0);
         auto *output = static_cast<SoundServerOutput *>(self);
         if (auto *route = std::get_if<OnStream>(&output->m_route)) {
             if (route->drained && !output->m_queue.nextStartsText())
@@ -227,12 +228,6 @@ private:
         return taken;
     }
 
-    Timer makeTimer(pa_usec_t usec, pa_time_event_cb_t callback)
-    {
-        pa_mainloop_api *api = m_server.api();
-        return Timer(newTimer(api, usec, callback, this), TimerFree { api });
-    }
-
     // --- the stream ---
 
     void playOnStream()
@@ -280,8 +275,10 @@ private:
     {
         const QByteArray name = m_name + " in calls";
         Stream stream(newStream(name, false));
-        if (!stream)
+        if (!stream) {
+            refusedByServer(m_callRefused, name);
             return CallStreamFailed {};
+        }
         pa_stream_set_state_callback(stream.get(), streamStateChanged, this);
         const pa_buffer_attr attributes = bufferAttributes();
         // Never moved elsewhere by the user or the server: on the speakers it would be heard
@@ -290,13 +287,16 @@ private:
                 static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE
                     | (corked ? PA_STREAM_START_CORKED : 0)),
                 nullptr, nullptr)
-            < 0)
+            < 0) {
+            refusedByServer(m_callRefused, name);
             return CallStreamFailed {};
+        }
         return stream;
     }
 
     void callStreamFailed(OnStream &route)
     {
+        refusedByServer(m_callRefused, m_name + " in calls");
         route.call = CallStreamFailed {};
         service();
     }
@@ -333,7 +333,7 @@ private:
     {
         Stream stream(newStream(m_name, true));
         if (!stream) {
-            m_refused = true;
+            refusedByServer(m_refused, m_name);
             updateHeard();
             m_route = Waiting { .streamFailed = true };
             playIntoNothing();
@@ -359,15 +359,32 @@ private:
         pa_context *context = m_server.context();
         const bool noSuchSink = pa_context_errno(context) == PA_ERR_NOENTITY;
         const bool tryDefaultSink = noSuchSink && !m_useDefaultSink && std::getenv("PULSE_SINK");
-        if (tryDefaultSink)
+        if (tryDefaultSink) {
             m_useDefaultSink = true;
-        // A stream that goes with its server says nothing of the next server; one that a
-        // connected server refused will not be heard until a stream opens again.
-        if (!tryDefaultSink && context && pa_context_get_state(context) == PA_CONTEXT_READY)
-            m_refused = true;
+            std::fprintf(stderr,
+                "vocalo: PULSE_SINK names no sink (%s); \"%s\" plays on the default\n",
+                pa_strerror(pa_context_errno(context)), m_name.constData());
+        } else {
+            // One that a connected server refused will not be heard until a stream opens again.
+            refusedByServer(m_refused, m_name);
+        }
         updateHeard();
         m_route = Waiting { .streamFailed = !tryDefaultSink };
         service();
+    }
+
+    // A stream that goes with its server says nothing of the next server, and its loss was said
+    // with the server's. One that a connected server refused is said once with the server's
+    // reason, not again for each text that meets the same refusal.
+    void refusedByServer(bool &refused, const QByteArray &name)
+    {
+        pa_context *context = m_server.context();
+        if (!context || pa_context_get_state(context) != PA_CONTEXT_READY)
+            return;
+        if (!refused)
+            std::fprintf(stderr, "vocalo: the sound server refused the stream \"%s\" (%s)\n",
+                name.constData(), pa_strerror(pa_context_errno(context)));
+        refused = true;
     }
 
     void writeToStream(OnStream &route)
@@ -408,6 +425,8 @@ private:
             if (stream == std::get<OnStream>(output->m_route).stream.get()) {
                 output->m_refused = false;
                 output->updateHeard();
+            } else {
+                output->m_callRefused = false;
             }
             output->service();
             break;
@@ -442,7 +461,8 @@ private:
         if (route.idleTimer)
             restartTimer(m_server.api(), route.idleTimer.get(), TargetLatency + IdleBeforeCork);
         else
-            route.idleTimer = makeTimer(TargetLatency + IdleBeforeCork, idleTimedOut);
+            route.idleTimer
+                = makeTimer(m_server.api(), TargetLatency + IdleBeforeCork, idleTimedOut, this);
     }
 
     static void idleTimedOut(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self)
@@ -467,7 +487,7 @@ private:
             return;
         m_route = IntoNothing {
             .streamFailed = streamFailedThisText(),
-            .clock = makeTimer(0, silentTick),
+            .clock = makeTimer(m_server.api(), 0, silentTick, this),
             .start = pa_rtclock_now(),
         };
     }
@@ -515,7 +535,7 @@ private:
     SoundServer &m_server;
     // Where the instance is heard in calls too; null where it is not.
     CallMicrophone *m_microphone;
-    pa_defer_event *m_wake = nullptr;
+    std::optional<LoopWakeup> m_wakeup;
 
     Route m_route;
     // Set from the text's first ask until its first sample is taken, so a text that finds no
@@ -530,6 +550,8 @@ private:
     std::atomic<bool> m_heard { true };
     std::function<void()> m_heardChanged;
     bool m_refused = false;
+    // The call's stream was refused and that was said; it is heard on the next that opens.
+    bool m_callRefused = false;
     // The connection the refusal was on.
     pa_context *m_context = nullptr;
 };
