@@ -43,7 +43,10 @@ constexpr pa_usec_t Prebuffer = 2 * Millisecond;
 // was. Not smaller: at 64 frames the first long lines after a quiet spell skipped whole steps
 // (gaps of up to 0.4 s in a line), and at 32 PipeWire 0.3.65's remapped sources (loopbacks, such
 // as the call's microphone) on the same sink stop for good after a couple of lines. PulseAudio
-// ignores the property.
+// ignores the property. Forced, it is the step of every program on that sink while Vocalo's
+// stream runs (a call's far end is woken twice as often); node.latency would only ask, but the
+// PulseAudio service keeps the sink at 256 frames then, and a line back to back starts about
+// 2.7 ms later.
 constexpr const char *PipeWireQuantum = "128";
 // After the last sample the stream idles this long, then corks: an idle program holds no running
 // stream, so the sound device may suspend, and the next line only uncorks it.
