@@ -377,12 +377,15 @@ private:
     }
 
     // A stream that goes with its server says nothing of the next server, and its loss was said
-    // with the server's. One that a connected server refused is said once with the server's
-    // reason, not again for each text that meets the same refusal.
+    // with the server's; one killed (its sink unloaded, as the call's is when the program ends,
+    // or ended by the user) was not refused: the next opens as usual. One that a connected
+    // server refused is said once with the server's reason, not again for each text that meets
+    // the same refusal.
     void refusedByServer(bool &refused, const QByteArray &name)
     {
         pa_context *context = m_server.context();
-        if (!context || pa_context_get_state(context) != PA_CONTEXT_READY)
+        if (!context || pa_context_get_state(context) != PA_CONTEXT_READY
+            || pa_context_errno(context) == PA_ERR_KILLED)
             return;
         if (!refused)
             std::fprintf(stderr, "vocalo: the sound server refused the stream \"%s\" (%s)\n",
