@@ -16,12 +16,13 @@ constexpr double LineGrowth = 1.005;
 // weeks would keep every word it ever heard.
 constexpr double ForgottenShare = 1.0 / 64;
 constexpr int LinesBetweenForgetting = 256;
-// Shares of the sources in a word's score. What this run said dominates, and what followed the
-// same words most of all: a person who types to talk says the same things again and again.
+// Shares of the sources in a word's score: the model of English's probability after the last
+// two words, and what this run said, above all what followed the same words: a person who types
+// to talk says the same things again and again. Tuned on bench/prediction/conversation.txt only.
 constexpr double PairShare = 0.3;
 constexpr double FollowerShare = 0.4;
 constexpr double SaidShare = 0.2;
-constexpr double GeneralShare = 0.1;
+constexpr double GeneralShare = 1.0;
 
 } // namespace
 
@@ -31,7 +32,7 @@ double FrequencyModel::Weights::share(const QString &word) const
     return it == words.end() ? 0 : it->second / total;
 }
 
-FrequencyModel::FrequencyModel(WordFrequencies general) : m_general(std::move(general)) { }
+FrequencyModel::FrequencyModel(NgramIndex general) : m_general(std::move(general)) { }
 
 void FrequencyModel::add(Weights &weights, const QString &word)
 {
@@ -98,25 +99,26 @@ void FrequencyModel::rescaleIfLarge()
 QString FrequencyModel::mostLikelyWord(const QString &before, const QString &prefix) const
 {
     const QString previous = Words::previousWord(before);
-    QString pair;
+    QString first;
     if (!previous.isEmpty()) {
         const qsizetype at = before.lastIndexOf(previous, -1, Qt::CaseInsensitive);
-        pair = Words::previousWord(before.left(qMax(at, 0))) + u' ' + previous;
+        first = Words::previousWord(before.left(qMax(at, 0)));
     }
+    const QString pair = previous.isEmpty() ? QString() : first + u' ' + previous;
     const std::array<const Weights *, 2> contexts { followersOf(pair), followersOf(previous) };
     const std::array<double, 2> contextShares { PairShare, FollowerShare };
 
     QString best;
     double bestScore = 0;
-    auto consider = [&](const QString &word) {
+    auto consider = [&](const QString &word, double general) {
         if (word.size() <= prefix.size())
             return;
-        double score = 0;
+        double score = GeneralShare * general;
         for (size_t i = 0; i < contexts.size(); ++i)
             if (contexts[i])
                 score += contextShares[i] * contexts[i]->share(word);
         if (!prefix.isEmpty())
-            score += SaidShare * m_said.share(word) + GeneralShare * m_general.probability(word);
+            score += SaidShare * m_said.share(word);
         if (score > bestScore) {
             bestScore = score;
             best = word;
@@ -125,27 +127,17 @@ QString FrequencyModel::mostLikelyWord(const QString &before, const QString &pre
     auto considerStartingWith = [&](const Weights &weights) {
         for (auto it = weights.words.lower_bound(prefix);
              it != weights.words.end() && it->first.startsWith(prefix); ++it)
-            consider(it->first);
+            consider(it->first, m_general.probability(first, previous, it->first));
     };
 
-    // The next word is offered only from what has followed the last words: a guess from
-    // frequency alone ("the" after anything) would mostly be wrong.
     for (const Weights *context : contexts)
         if (context)
             considerStartingWith(*context);
-    if (prefix.isEmpty())
-        return best;
-    considerStartingWith(m_said);
-    // A word of the general list that this run never said scores by its frequency alone, so
-    // only the most frequent one can win.
-    QString mostFrequent;
-    double highest = 0;
-    m_general.forEachStartingWith(prefix, [&](const QString &word, double probability) {
-        if (probability > highest && word.size() > prefix.size()) {
-            highest = probability;
-            mostFrequent = word;
-        }
-    });
-    consider(mostFrequent);
+    // Words said in this run but never after these words count only once a letter narrows
+    // them down: "the" after anything would mostly be wrong.
+    if (!prefix.isEmpty())
+        considerStartingWith(m_said);
+    const NgramIndex::Best english = m_general.best(first, previous, prefix);
+    consider(english.word, english.probability);
     return best;
 }

@@ -1,24 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "WordFrequencies.h"
+#include "NgramIndex.h"
 #include "WordModel.h"
 
 #include <QHash>
 
 #include <map>
 
-// Word prediction from a general frequency list and what this run has said: the words of the
-// lines said (recent and frequent first) and which words followed one word and two words.
-// Everything stays in memory, and what has long faded is forgotten.
+// Word prediction from a model of English (which words follow one and two words) and what this
+// run has said: the words of the lines said (recent and frequent first) and which words followed
+// one word and two words. Everything stays in memory, and what has long faded is forgotten.
 class FrequencyModel : public WordModel
 {
 public:
-    explicit FrequencyModel(WordFrequencies general);
+    explicit FrequencyModel(NgramIndex general = {});
 
-    // Replaces the general list: a program reads it off its user-interface thread and hands it
-    // over when it is ready.
-    void setGeneral(WordFrequencies general) { m_general = std::move(general); }
+    // Replaces the model of English: a program reads it off its user-interface thread and hands
+    // it over when it is ready.
+    void setGeneral(NgramIndex general) { m_general = std::move(general); }
+    const NgramIndex &general() const { return m_general; }
 
     void learn(const QString &line) override;
     QString mostLikelyWord(const QString &before, const QString &prefix) const override;
@@ -37,7 +38,7 @@ private:
     void forgetFaded();
     void rescaleIfLarge();
 
-    WordFrequencies m_general;
+    NgramIndex m_general;
     Weights m_said;
     // Keyed by the word before, and by the two words before joined by a space.
     QHash<QString, Weights> m_followers;

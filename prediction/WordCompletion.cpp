@@ -64,13 +64,14 @@ QString WordCompletion::writtenForm(const QString &word) const
 
 WordCompletion::Suggestion WordCompletion::suggestion(const QString &line) const
 {
-    if (line.isEmpty() || line.size() > LongestLine)
+    if (line.size() > LongestLine)
         return {};
     const QString typed = Words::trailingWord(line);
     const QString before = line.left(line.size() - typed.size());
     if (typed.isEmpty()) {
-        // A next word only after a space that follows something said.
-        if (!line.back().isSpace() || line.trimmed().isEmpty())
+        // A next word on an empty line, the first of what is said, or after a space that
+        // follows something said.
+        if (!line.isEmpty() && (!line.back().isSpace() || line.trimmed().isEmpty()))
             return {};
         QString word = writtenForm(m_model->mostLikelyWord(before, {}));
         if (word.isEmpty())

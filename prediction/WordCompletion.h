@@ -27,12 +27,13 @@ public:
 
     explicit WordCompletion(std::unique_ptr<WordModel> model);
 
-    // A line said in this run, or a phrase of the board.
+    // A line said in this run, typed or from the board.
     void learn(const QString &line);
 
-    // The word being typed at the end of line, or after a space the next word; an empty word
-    // when there is nothing to offer. The letters typed keep their case and the rest follows
-    // it, except for words that are written with capitals ("I", names), which keep them.
+    // The word being typed at the end of line, or on an empty line or after a space the next
+    // word; an empty word when there is nothing to offer. The letters typed keep their case and the
+    // rest follows it, except for words that are written with capitals ("I", names), which keep
+    // them.
     Suggestion suggestion(const QString &line) const;
 
 private:

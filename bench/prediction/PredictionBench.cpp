@@ -1,50 +1,45 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Keystroke savings of the strip's word completion, with the model the program uses (a frequency
-// list and what the run has said) against presage, over a conversation and the board's phrases;
-// also the time one suggestion takes and the memory the model holds.
+// Keystroke savings of the strip's word completion, with the model the program uses (a model of
+// English and what the run has said) against presage, over the conversation the completion was
+// tuned on and over one kept aside from tuning; also the time one suggestion takes, the time to
+// load the model and the memory it holds.
 #include "FrequencyModel.h"
 #include "PresageModel.h"
+#include "Profanity.h"
 #include "SimulatedTypist.h"
 #include "WordCompletion.h"
 
-#include "../../forms/quick/QuickPhrases.h"
-
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QTextStream>
 
 #include <malloc.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <random>
 
 namespace {
 
 // Said before counting: a conversation's context.
 constexpr qsizetype ContextLines = 20;
 constexpr int LongRunLines = 20000;
+constexpr int BootstrapSamples = 2000;
 
-QStringList conversation()
+QStringList lines(const char *name)
 {
-    QFile file(QStringLiteral(VOCALO_SOURCE_DIR "/bench/prediction/conversation.txt"));
+    QFile file(QStringLiteral(VOCALO_SOURCE_DIR "/bench/prediction/") + QString::fromUtf8(name));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         qFatal("cannot read %s", qPrintable(file.fileName()));
-    QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    return lines;
+    return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
 }
 
-QStringList boardPhrases()
-{
-    QStringList phrases;
-    for (const QuickPhrase &phrase : QuickPhrases)
-        phrases.append(QString::fromUtf8(phrase.spoken));
-    return phrases;
-}
-
+// Large blocks are mapped apart from the heap's arena: counted too.
 qint64 heapInUse()
 {
-    return qint64(mallinfo2().uordblks);
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks + info.hblkhd);
 }
 
 struct Contender
@@ -65,40 +60,69 @@ qint64 heapAfterLongRun(WordCompletion &completion, const QStringList &lines, qi
     return heapInUse() - heapBefore;
 }
 
+// The savings' 95% range over resamples of the lines typed.
+std::pair<double, double> bootstrap(const TypingResult &result)
+{
+    std::mt19937 random(26);
+    std::uniform_int_distribution<qsizetype> pick(0, result.lines.size() - 1);
+    QList<double> savings;
+    for (int sample = 0; sample < BootstrapSamples; ++sample) {
+        qint64 keys = 0, characters = 0;
+        for (qsizetype n = 0; n < result.lines.size(); ++n) {
+            const auto [lineKeys, lineCharacters] = result.lines.at(pick(random));
+            keys += lineKeys;
+            characters += lineCharacters;
+        }
+        savings.append(1.0 - double(keys) / double(characters));
+    }
+    std::sort(savings.begin(), savings.end());
+    return { savings.at(BootstrapSamples / 40),
+        savings.at(BootstrapSamples - 1 - BootstrapSamples / 40) };
+}
+
+TypingResult converse(const Contender &contender, const QStringList &text)
+{
+    WordCompletion completion(contender.make());
+    for (const QString &line : text.mid(0, ContextLines))
+        completion.learn(line);
+    return typeLines(completion, text.mid(ContextLines));
+}
+
 void measure(const Contender &contender)
 {
-    const QStringList lines = conversation();
-    const QStringList board = boardPhrases();
+    const QStringList tuned = lines("conversation.txt");
+    const QStringList heldOut = lines("heldout.txt");
 
     const qint64 heapBefore = heapInUse();
+    QElapsedTimer loading;
+    loading.start();
     WordCompletion completion(contender.make());
-    // As the program starts: the board's phrases are known before anything is typed.
-    for (const QString &phrase : board)
-        completion.learn(phrase);
+    const qint64 loadNanoseconds = loading.nsecsElapsed();
     const qint64 heapAtStart = heapInUse() - heapBefore;
-    for (const QString &line : lines.mid(0, ContextLines))
-        completion.learn(line);
-    const TypingResult talk = typeLines(completion, lines.mid(ContextLines));
-    const qint64 heapAfterTalk = heapInUse() - heapBefore;
 
-    WordCompletion fresh(contender.make());
-    for (const QString &phrase : board)
-        fresh.learn(phrase);
-    const TypingResult phrases = typeLines(fresh, board);
+    const TypingResult talk = converse(contender, tuned);
+    const TypingResult unseen = converse(contender, heldOut);
+    const auto [low, high] = bootstrap(unseen);
+    std::printf("%-22s tuned on %5.1f%% (%lld keys for %lld characters)  held out %5.1f%% "
+                "(%lld/%lld, 95%% of resamples %.1f-%.1f%%)\n",
+        contender.name, 100 * talk.savings(), talk.keys, talk.characters, 100 * unseen.savings(),
+        unseen.keys, unseen.characters, 100 * low, 100 * high);
 
-    std::printf("%-24s conversation %5.1f%% (%lld keys for %lld characters)  board %5.1f%% "
-                "(%lld/%lld)\n",
-        contender.name, 100 * talk.savings(), talk.keys, talk.characters, 100 * phrases.savings(),
-        phrases.keys, phrases.characters);
-    QList<qint64> times = talk.suggestionNanoseconds;
+    QList<qint64> times = talk.suggestionNanoseconds + unseen.suggestionNanoseconds;
     std::sort(times.begin(), times.end());
-    std::printf("%-24s per keystroke: median %.1f us, 99th percentile %.1f us; heap: %.2f MB at "
-                "start, %.2f MB after %lld lines\n",
+    std::printf("%-22s per keystroke: median %.1f us, 99th percentile %.1f us; load %.0f ms; "
+                "heap %.2f MB at start",
         "", times.at(times.size() / 2) / 1e3, times.at(times.size() * 99 / 100) / 1e3,
-        heapAtStart / 1e6, heapAfterTalk / 1e6, qint64(lines.size()));
-    if (contender.longRun)
-        std::printf("%-24s heap after %d more lines, each with a new word: %.2f MB\n", "",
-            LongRunLines, heapAfterLongRun(completion, lines, heapBefore) / 1e6);
+        loadNanoseconds / 1e6, heapAtStart / 1e6);
+    if (contender.longRun) {
+        for (const QString &line : tuned)
+            completion.learn(line);
+        std::printf(", %.2f MB after %lld lines, %.2f MB after %d more lines each with a new "
+                    "word",
+            (heapInUse() - heapBefore) / 1e6, qint64(tuned.size()),
+            heapAfterLongRun(completion, tuned, heapBefore) / 1e6, LongRunLines);
+    }
+    std::printf("\n");
 }
 
 } // namespace
@@ -109,16 +133,19 @@ int main(int argc, char **argv)
     const QString presageConfiguration
         = QStringLiteral(VOCALO_SOURCE_DIR "/bench/prediction/presage.xml");
     const Contender contenders[] = {
-        { "frequency list + run",
+        { "English model + run",
             [] {
-                return std::make_unique<FrequencyModel>(WordFrequencies::fromPresageDatabase(
-                    WordFrequencies::defaultPresageDatabase()));
+                return std::make_unique<FrequencyModel>(NgramIndex::fromSphinxModel(
+                    NgramIndex::defaultSphinxModel(), &Profanity::isOffensive));
             },
             true },
-        { "run only", [] { return std::make_unique<FrequencyModel>(WordFrequencies()); }, true },
+        { "run only", [] { return std::make_unique<FrequencyModel>(); }, true },
         { "presage", [&] { return std::make_unique<PresageModel>(presageConfiguration); } },
     };
+    // A name on the command line measures only the contenders whose names start with it.
+    const QString only = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     for (const Contender &contender : contenders)
-        measure(contender);
+        if (QString::fromUtf8(contender.name).startsWith(only))
+            measure(contender);
     return 0;
 }

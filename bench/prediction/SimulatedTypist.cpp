@@ -11,6 +11,7 @@ namespace {
 void typeLine(WordCompletion &completion, const QString &line, TypingResult &result)
 {
     QString typed;
+    const qint64 keysBefore = result.keys;
     while (typed.size() < line.size()) {
         QElapsedTimer timer;
         timer.start();
@@ -28,6 +29,7 @@ void typeLine(WordCompletion &completion, const QString &line, TypingResult &res
         ++result.keys;
     }
     result.characters += line.size();
+    result.lines.append({ result.keys - keysBefore, line.size() });
     completion.learn(line);
 }
 

@@ -16,6 +16,8 @@ struct TypingResult
     qint64 keys = 0;
     // How long each suggestion took to work out: one per keystroke.
     QList<qint64> suggestionNanoseconds;
+    // Each line's keys and characters, to tell how much the figure owes to a few lines.
+    QList<std::pair<qint64, qint64>> lines;
 
     double savings() const { return characters ? 1.0 - double(keys) / double(characters) : 0; }
 };

@@ -9,7 +9,6 @@
 #include "MenuForm.h"
 #include "PressLabel.h"
 #include "QW.h"
-#include "QuickPhrases.h"
 #include "ShapeControl.h"
 #include "TextBox.h"
 #include "WindowTools.h"
@@ -135,8 +134,6 @@ MainFRM::MainFRM(std::unique_ptr<SpeechEngine> ds, QWidget *parent)
     , m_ds(std::move(ds))
     , m_suggestions(std::make_unique<WordSuggestions>())
 {
-    for (const QuickPhrase &phrase : QuickPhrases)
-        m_suggestions->learn(QString::fromUtf8(phrase.spoken));
     setWindowTitle(QStringLiteral("Vocalo 1.0"));
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -454,6 +451,10 @@ void MainFRM::reachQuickWindow()
 {
     m_quick = &FormRegistry::instance().reach<QW>();
     m_quick->setStopAllVoices([this] { return stopAllVoices(); });
+    // The board's phrases are offered once the user has said them, never before: a board of
+    // insults must not put them on everyday word starts.
+    connect(m_quick, &QW::phraseSpoken, this,
+        [this](const QString &phrase) { m_suggestions->learn(phrase); });
 }
 
 // A click opens the menu at the pointer; a key opens it under the corner, with its first

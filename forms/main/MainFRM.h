@@ -85,7 +85,7 @@ private:
     // The phrase board the timer keeps in step, reached again once it has been unloaded.
     QPointer<QW> m_quick;
     LineRecall m_recall;
-    // What the strip offers to complete: learns each line spoken and the board's phrases.
+    // What the strip offers to complete: learns each line spoken, typed or from the board.
     std::unique_ptr<WordSuggestions> m_suggestions;
     // Goes before the suggestions it asks.
     std::unique_ptr<InlineCompletion> m_completion;

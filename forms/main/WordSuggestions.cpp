@@ -2,16 +2,28 @@
 #include "WordSuggestions.h"
 
 #include "FrequencyModel.h"
+#include "Profanity.h"
 #include "WordCompletion.h"
 
 #include <chrono>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 WordSuggestions::WordSuggestions()
     : m_general(std::async(std::launch::async, [] {
-        return WordFrequencies::fromPresageDatabase(WordFrequencies::defaultPresageDatabase());
+        NgramIndex english = NgramIndex::fromSphinxModel(
+            NgramIndex::defaultSphinxModel(), &Profanity::isOffensive);
+    // The model is read through tens of megabytes of scratch tables; the strip keeps only
+    // the index, and what it freed goes back to the system rather than staying in the heap.
+#if defined(__GLIBC__)
+        malloc_trim(0);
+#endif
+        return english;
     }))
 {
-    auto model = std::make_unique<FrequencyModel>(WordFrequencies());
+    auto model = std::make_unique<FrequencyModel>();
     m_model = model.get();
     m_completion = std::make_unique<WordCompletion>(std::move(model));
 }

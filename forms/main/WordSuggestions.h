@@ -3,7 +3,7 @@
 
 #include "CompletionSource.h"
 
-#include "WordFrequencies.h"
+#include "NgramIndex.h"
 
 #include <future>
 #include <memory>
@@ -11,8 +11,8 @@
 class FrequencyModel;
 class WordCompletion;
 
-// The strip's completions: the lines said in this run and the board's phrases over English word
-// counts, which are read on a thread of their own so that start-up does not wait for them.
+// The strip's completions: the lines said in this run (typed or from the board) over a model of
+// English, which is read on a thread of their own so that start-up does not wait for it.
 class WordSuggestions : public CompletionSource
 {
 public:
@@ -26,7 +26,7 @@ private:
     void takeGeneralWhenRead() const;
 
     std::unique_ptr<WordCompletion> m_completion;
-    // The model m_completion owns, to hand it the general list once read.
+    // The model m_completion owns, to hand it the model of English once read.
     FrequencyModel *m_model = nullptr;
-    mutable std::future<WordFrequencies> m_general;
+    mutable std::future<NgramIndex> m_general;
 };

@@ -78,7 +78,10 @@ void QW::addButtons()
         button->setGeometry(TwipWindow::toPixelRect(quickPhraseLeft(phrase.column), phrase.top,
             quickPhraseWidth(phrase.column), QuickPhraseHeight));
         const QString spoken = QString::fromUtf8(phrase.spoken);
-        connect(button, &QPushButton::clicked, this, [this, spoken] { m_ds->Speak(spoken); });
+        connect(button, &QPushButton::clicked, this, [this, spoken] {
+            m_ds->Speak(spoken);
+            emit phraseSpoken(spoken);
+        });
         buttons.emplace_back(&phrase, button);
     }
     // Tab walks the board as a person reads it: each column top to bottom, left to right. The

@@ -32,6 +32,10 @@ protected:
     // Return presses the focused button.
     void keyPressEvent(QKeyEvent *event) override;
 
+signals:
+    // A button has just spoken its phrase: the user said it.
+    void phraseSpoken(const QString &phrase);
+
 private:
     QLabel *addLabel(
         const QString &name, const QString &text, int left, int top, int width, bool opaque);

@@ -432,11 +432,10 @@ TEST_F(MainWindowFixture, EscStopsOnlyTheStripsSpeechAndKeepsTheText)
     EXPECT_EQ(mainLog->spoken.size(), 1) << "only the greeting";
 }
 
-TEST_F(MainWindowFixture, TheStripOffersWordsOfTheBoardAndOfLinesSpokenAndSpeaksOnlyWhatWasTyped)
+TEST_F(MainWindowFixture, TheStripOffersWordsOfLinesSpokenAndSpeaksOnlyWhatWasTyped)
 {
     TextBox &data = main->Data();
     QTest::keyClicks(&data, "the doorb");
-    EXPECT_EQ(data.suggestion(), "ell") << "the board's phrases are known from the start";
     QTest::keyClick(&data, Qt::Key_Return);
     EXPECT_EQ(mainLog->spoken.last(), "the doorb");
 

@@ -1,0 +1,87 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A trigram model of English turned around for prediction: the words that follow one word and
+// two words, with the model's back-off to fewer words, kept only where an entry can decide what
+// is offered for some prefix of it. Built from pocketsphinx's US English model, whose records
+// are keyed by the word predicted.
+class NgramIndex
+{
+public:
+    struct Best
+    {
+        QString word;
+        double probability = 0;
+    };
+
+    // Empty: no words, every probability 0.
+    NgramIndex() = default;
+
+    // Reads a sphinxbase binary trigram model ("Trie Language Model"), read-only and without
+    // keeping it: what is kept is the index. Words for which excluded holds are never offered.
+    // Empty when the file is missing or not such a model.
+    static NgramIndex fromSphinxModel(
+        const QString &path, const std::function<bool(const QByteArray &)> &excluded);
+    static QString defaultSphinxModel();
+
+    bool isEmpty() const { return m_offsets.empty(); }
+
+    // P(word | first second), lower case; an empty word stands for the start of a sentence,
+    // and an empty first for a second at the start of one.
+    double probability(const QString &first, const QString &second, const QString &word) const;
+    // The likeliest word longer than prefix that starts with it, after first and second.
+    Best best(const QString &first, const QString &second, const QString &prefix) const;
+
+    // What the index holds in memory.
+    qsizetype bytes() const;
+
+private:
+    struct Follower
+    {
+        quint32 word;
+        float probability;
+    };
+    struct Pair
+    {
+        quint32 first;
+        quint32 second;
+        float backoff;
+        quint32 begin;
+    };
+    using Span = std::pair<const Follower *, const Follower *>;
+    // Resolved words of a context: the two-word context, if the model has one, and the word.
+    struct Context
+    {
+        const Pair *pair = nullptr;
+        qint64 second = -1;
+    };
+    qint64 id(std::string_view word) const;
+    std::string_view wordAt(quint32 id) const;
+    std::pair<quint32, quint32> idsStartingWith(std::string_view prefix) const;
+    Context context(const QString &first, const QString &second) const;
+    Span followersOf(quint32 second) const;
+    Span followersOf(const Pair &pair) const;
+    double probability(const Context &context, quint32 word) const;
+
+    // Words sorted bytewise, so that the words starting with a prefix are one range of ids.
+    std::string m_text;
+    std::vector<quint32> m_offsets;
+    std::vector<float> m_probability;
+    std::vector<float> m_backoff;
+    // Followers sorted by word: the single words that decide an offer, then those of each word
+    // (m_firstFollower[word] on), then those of each pair (Pair::begin on).
+    std::vector<Follower> m_followers;
+    quint32 m_unigramEnd = 0;
+    std::vector<quint32> m_firstFollower;
+    // Sorted by second, then first.
+    std::vector<Pair> m_pairs;
+    quint32 m_sentenceStart = 0;
+};
