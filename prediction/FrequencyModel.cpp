@@ -32,7 +32,9 @@ double FrequencyModel::Weights::share(const QString &word) const
     return it == words.end() ? 0 : it->second / total;
 }
 
-FrequencyModel::FrequencyModel(NgramIndex general) : m_general(std::move(general)) { }
+FrequencyModel::FrequencyModel(NgramIndex general)
+    : m_general(std::make_shared<const NgramIndex>(std::move(general)))
+{ }
 
 void FrequencyModel::add(Weights &weights, const QString &word)
 {
@@ -127,7 +129,7 @@ QString FrequencyModel::mostLikelyWord(const QString &before, const QString &pre
     auto considerStartingWith = [&](const Weights &weights) {
         for (auto it = weights.words.lower_bound(prefix);
              it != weights.words.end() && it->first.startsWith(prefix); ++it)
-            consider(it->first, m_general.probability(first, previous, it->first));
+            consider(it->first, m_general->probability(first, previous, it->first));
     };
 
     for (const Weights *context : contexts)
@@ -137,7 +139,7 @@ QString FrequencyModel::mostLikelyWord(const QString &before, const QString &pre
     // them down: "the" after anything would mostly be wrong.
     if (!prefix.isEmpty())
         considerStartingWith(m_said);
-    const NgramIndex::Best english = m_general.best(first, previous, prefix);
+    const NgramIndex::Best english = m_general->best(first, previous, prefix);
     consider(english.word, english.probability);
     return best;
 }

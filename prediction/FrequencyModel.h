@@ -7,6 +7,7 @@
 #include <QHash>
 
 #include <map>
+#include <memory>
 
 // Word prediction from a model of English (which words follow one and two words) and what this
 // run has said: the words of the lines said (recent and frequent first) and which words followed
@@ -18,8 +19,7 @@ public:
 
     // Replaces the model of English: a program reads it off its user-interface thread and hands
     // it over when it is ready.
-    void setGeneral(NgramIndex general) { m_general = std::move(general); }
-    const NgramIndex &general() const { return m_general; }
+    void setGeneral(std::shared_ptr<const NgramIndex> general) { m_general = std::move(general); }
 
     void learn(const QString &line) override;
     QString mostLikelyWord(const QString &before, const QString &prefix) const override;
@@ -38,7 +38,7 @@ private:
     void forgetFaded();
     void rescaleIfLarge();
 
-    NgramIndex m_general;
+    std::shared_ptr<const NgramIndex> m_general;
     Weights m_said;
     // Keyed by the word before, and by the two words before joined by a space.
     QHash<QString, Weights> m_followers;

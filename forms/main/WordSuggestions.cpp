@@ -11,17 +11,28 @@
 #include <malloc.h>
 #endif
 
-WordSuggestions::WordSuggestions()
-    : m_general(std::async(std::launch::async, [] {
-        NgramIndex english = NgramIndex::fromSphinxModel(
-            NgramIndex::defaultSphinxModel(), &Profanity::isOffensive);
-    // The model is read through tens of megabytes of scratch tables; the strip keeps only
-    // the index, and what it freed goes back to the system rather than staying in the heap.
+namespace {
+
+// Read once a process: every strip shares it, and none waits at its end for a read to finish.
+std::shared_future<std::shared_ptr<const NgramIndex>> english()
+{
+    static const std::shared_future<std::shared_ptr<const NgramIndex>> read
+        = std::async(std::launch::async, [] {
+              auto index = std::make_shared<const NgramIndex>(NgramIndex::fromSphinxModel(
+                  NgramIndex::defaultSphinxModel(), &Profanity::isOffensive));
+        // The model is read through tens of megabytes of scratch tables; the strip keeps
+        // only the index, and what it freed goes back to the system.
 #if defined(__GLIBC__)
-        malloc_trim(0);
+              malloc_trim(0);
 #endif
-        return english;
-    }))
+              return index;
+          }).share();
+    return read;
+}
+
+} // namespace
+
+WordSuggestions::WordSuggestions() : m_general(english())
 {
     auto model = std::make_unique<FrequencyModel>();
     m_model = model.get();
@@ -38,8 +49,10 @@ void WordSuggestions::learn(const QString &line)
 void WordSuggestions::takeGeneralWhenRead() const
 {
     if (m_general.valid()
-        && m_general.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        && m_general.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
         m_model->setGeneral(m_general.get());
+        m_general = {};
+    }
 }
 
 CompletionSource::Completion WordSuggestions::completionFor(const QString &line) const

@@ -28,5 +28,5 @@ private:
     std::unique_ptr<WordCompletion> m_completion;
     // The model m_completion owns, to hand it the model of English once read.
     FrequencyModel *m_model = nullptr;
-    mutable std::future<NgramIndex> m_general;
+    mutable std::shared_future<std::shared_ptr<const NgramIndex>> m_general;
 };

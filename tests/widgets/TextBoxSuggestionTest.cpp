@@ -31,7 +31,7 @@ public:
     }
 
 private:
-    WordCompletion m_completion { std::make_unique<FrequencyModel>(WordFrequencies()) };
+    WordCompletion m_completion { std::make_unique<FrequencyModel>() };
 };
 
 // A key typed: text, or a key with its modifiers; Recall puts a line in as Up and Down do.

@@ -6,9 +6,12 @@
 #include "SpeechEngineFactory.h"
 #include "UnmapCounter.h"
 
+#include "Profanity.h"
+#include "QuickPhrases.h"
 #include "TextBox.h"
 #include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 
@@ -224,4 +227,34 @@ TEST_F(StripOnTheDesktop, DragOnTheGripMovesTheStripAndAClickDoesNot)
         return now->x == start->x + 120 && now->y == start->y + 80;
     })) << "at "
         << geometry(id)->x << ", " << geometry(id)->y;
+}
+
+TEST_F(StripOnTheDesktop, OffersNoInsultOrSwearingUntilTheUserHasSaidIt)
+{
+    TextBox &data = main->Data();
+    clickAt(onScreen(2000, 140));
+    auto offerFor = [&](const QString &typed) {
+        data.clear();
+        xdotool({ "type", "--delay", "20", typed });
+        EXPECT_TRUE(waitUntil([&] { return data.text() == typed; }));
+        return typed + data.suggestion();
+    };
+    // The model of English is read off the user-interface thread: it is there once "thank"
+    // brings "you".
+    ASSERT_TRUE(waitUntil([&] { return offerFor("thank ") == "thank you"; }, 20000));
+    QStringList board;
+    for (const QuickPhrase &phrase : QuickPhrases)
+        for (const QString &word : QString::fromUtf8(phrase.spoken).split(u' '))
+            if (const QString w = word.toLower().remove(u'!').remove(u'.').remove(u',');
+                Profanity::isOffensive(w.toUtf8()))
+                board.append(w);
+    ASSERT_GE(board.size(), 10);
+    for (const QString &word : board)
+        EXPECT_FALSE(Profanity::isOffensive(offerFor(word.left(2)).toLower().toUtf8()))
+            << word.toStdString();
+
+    auto *button = FormRegistry::instance().reach<QW>().findChild<QPushButton *>("Command20");
+    ASSERT_TRUE(button);
+    button->click();
+    EXPECT_EQ(offerFor("fu"), "fuck") << "what the user said is theirs";
 }
