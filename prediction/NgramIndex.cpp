@@ -253,10 +253,22 @@ NgramIndex NgramIndex::fromSphinxModel(
         for (quint32 r = rivals[w].first; r < rivals[w].second; ++r)
             if (offerable[r])
                 bestSingle[w] = std::max(bestSingle[w], index.m_probability[r]);
-        if (offerable[w] && index.m_probability[w] >= bestSingle[w])
+        // Single words are few: each is kept where it wins any prefix, so that every prefix
+        // still has an offer once the contexts' entries give out.
+        const auto [low, high] = index.idsStartingWith(word.substr(0, word.size() - 1));
+        float deepest = 0;
+        for (quint32 r = low; r < high; ++r)
+            if (offerable[r])
+                deepest = std::max(deepest, index.m_probability[r]);
+        if (offerable[w] && index.m_probability[w] >= deepest)
             index.m_followers.push_back({ w, index.m_probability[w] });
     }
     index.m_unigramEnd = quint32(index.m_followers.size());
+    if (index.m_unigramEnd == 0)
+        return {};
+    for (quint32 f = 0; f < index.m_unigramEnd; ++f)
+        if (index.m_followers[f].probability > index.m_followers[index.m_likeliest].probability)
+            index.m_likeliest = f;
 
     // Kept where it is the likeliest of its rivals after its context and beats what the back-off
     // would give the likeliest of them: elsewhere it could not change an offer.
@@ -446,7 +458,11 @@ NgramIndex::Best NgramIndex::best(
         scan(followersOf(quint32(found.second)), scale);
         scale *= m_backoff[found.second];
     }
-    scan({ m_followers.data(), m_followers.data() + m_unigramEnd }, scale);
+    // Single words are tens of thousands: the likeliest of all is known beforehand.
+    if (prefix.isEmpty())
+        scan({ &m_followers[m_likeliest], &m_followers[m_likeliest] + 1 }, scale);
+    else
+        scan({ m_followers.data(), m_followers.data() + m_unigramEnd }, scale);
     if (!bestFollower)
         return {};
     const std::string_view word = wordAt(bestFollower->word);

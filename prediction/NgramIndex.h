@@ -80,6 +80,8 @@ private:
     // (m_firstFollower[word] on), then those of each pair (Pair::begin on).
     std::vector<Follower> m_followers;
     quint32 m_unigramEnd = 0;
+    // Where the likeliest single word is among them.
+    quint32 m_likeliest = 0;
     std::vector<quint32> m_firstFollower;
     // Sorted by second, then first.
     std::vector<Pair> m_pairs;

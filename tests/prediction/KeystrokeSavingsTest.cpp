@@ -23,6 +23,6 @@ TEST(KeystrokeSavingsTest, AConversationTakesTwoFifthsFewerKeys)
         completion.learn(line);
     const TypingResult result = typeLines(completion, lines.mid(20));
 
-    EXPECT_GE(result.savings(), 0.40);
+    EXPECT_GE(result.savings(), 0.42);
     EXPECT_EQ(result.characters, lines.mid(20).join(QString()).size());
 }

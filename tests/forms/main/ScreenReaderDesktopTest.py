@@ -25,11 +25,11 @@ VOCALO, STOCK = sys.argv[1:3]
 # with the stock program (None where the step does not apply there).
 STEPS = [
     ("type d", ["type", "d"], ["d", "do."], None),
-    ("type o", ["type", "o"], ["o", "dont."], None),
-    ("type o", ["type", "o"], ["o", "doorbell."], None),
-    ("type rb", ["type", "--delay", "250", "rb"], ["r", "b"], None),
-    ("Tab takes the word", ["key", "Tab"], ["tab", "doorbell", "is."], None),
-    ("type zq", ["type", "--delay", "250", "zq"], ["z", "zip.", "q"], None),
+    ("type o", ["type", "o"], ["o", "don't."], None),
+    ("type o", ["type", "o"], ["o", "door."], None),
+    ("type rb", ["type", "--delay", "250", "rb"], ["r", "doors.", "b", "doorbell."], None),
+    ("Tab takes the word", ["key", "Tab"], ["tab", "doorbell", "rang."], None),
+    ("type zq", ["type", "--delay", "250", "zq"], ["z", "zero.", "q"], None),
     ("Return", ["key", "Return"], ["return"], None),
     # Qt's line edit reports an empty run of text attributes, and Orca leaves off its last letter.
     ("Up recalls the line", ["key", "Up"], ["doorbell zq"], None),
@@ -114,6 +114,17 @@ def session(orca, command, column):
     env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
     program = subprocess.Popen([command], env=env)
     wait_until(lambda: "Text to speak text." in orca.said()[orca.read:], "the text box's focus")
+    if column == 0:
+        # Vocalo reads its model of English on a thread of its own: it is there once "thank"
+        # brings "you". The line is then emptied again.
+        for attempt in range(30):
+            subprocess.run(["xdotool", "type", "thank "], check=True)
+            offered = "you." in orca.new()
+            subprocess.run(["xdotool", "key", "--delay", "100", *["BackSpace"] * 6], check=True)
+            if offered:
+                break
+        else:
+            raise AssertionError("Vocalo never offered a word of its model of English")
     orca.new()
     heard = []
     for name, keys, *expected in STEPS:

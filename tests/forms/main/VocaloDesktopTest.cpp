@@ -219,11 +219,13 @@ TEST_F(RunningVocalo, TypedLineIsHeardAndTheBoxIsLeftEmpty)
     EXPECT_TRUE(vocalo.running());
 }
 
-// A nonsense word of the phrase board: the program learns the board's phrases at start, and
-// the word is so long that hearing it whole is unmistakable against hearing its first letters.
+// A nonsense word of the phrase board, once said: so long that hearing it whole is unmistakable
+// against hearing its first letters.
 TEST_F(RunningVocalo, APrefixAndTabAreHeardAsTheWholeWordAndEnterSpeaksOnlyWhatWasTyped)
 {
     greeting();
+    xdotool({ "type", "--delay", "20", "aoiauoiaueoiioueaoiaeuoieauueaoieau" });
+    hear([&] { xdotool({ "key", "Return" }); });
     xdotool({ "type", "--delay", "20", "aoia" });
     const auto typedOnly = hear([&] { xdotool({ "key", "Return" }); });
     xdotool({ "type", "--delay", "20", "aoia" });
