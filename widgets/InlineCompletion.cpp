@@ -9,6 +9,11 @@ InlineCompletion::InlineCompletion(TextBox *box, const CompletionSource *source)
 {
     box->setOffersWords(true);
     connect(box, &TextBox::textEdited, this, &InlineCompletion::edited);
+    // An emptied line (Enter said it) is a line start like any other: it is offered a first word.
+    connect(box, &TextBox::textChanged, this, [this](const QString &text) {
+        if (text.isEmpty())
+            edited();
+    });
 }
 
 InlineCompletion::~InlineCompletion()

@@ -9,8 +9,8 @@ class TextBox;
 
 // Completes the word typed at the end of a text box inline, as Qt's and KDE's completers do: it
 // listens to the box and hands it the word to offer, which the box draws after the cursor and
-// writes when Tab (or Right) takes it. Only an edit the user made at the end of the line asks
-// for a word; the box withdraws the offer at any other change.
+// writes when Tab (or Right) takes it. An edit the user made at the end of the line asks for a
+// word, and so does a line emptied; the box withdraws the offer at any other change.
 //
 // Neither the box nor the source is owned; the source must outlive the completion.
 class InlineCompletion : public QObject

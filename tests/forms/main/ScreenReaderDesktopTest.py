@@ -30,7 +30,8 @@ STEPS = [
     ("type rb", ["type", "--delay", "250", "rb"], ["r", "doors.", "b", "doorbell."], None),
     ("Tab takes the word", ["key", "Tab"], ["tab", "doorbell", "rang."], None),
     ("type zq", ["type", "--delay", "250", "zq"], ["z", "zero.", "q"], None),
-    ("Return", ["key", "Return"], ["return"], None),
+    # The emptied line is offered a first word: what the run said last.
+    ("Return", ["key", "Return"], ["return", "Doorbell."], None),
     # Qt's line edit reports an empty run of text attributes, and Orca leaves off its last letter.
     ("Up recalls the line", ["key", "Up"], ["doorbell zq"], None),
     ("Shift+Tab", ["key", "shift+Tab"], ["left shift", "Menu push button."],

@@ -241,7 +241,6 @@ TEST_F(RunningVocalo, APrefixAndTabAreHeardAsTheWholeWordAndEnterSpeaksOnlyWhatW
 TEST_F(RunningVocalo, TabWithNothingOfferedKeepsTheLineWholeAndLeavesThePanelAlone)
 {
     greeting();
-    const QImage emptyBox(screenshot(*strip, "vocalo-tab-before"));
     EXPECT_GT(secondsOfSound(hear([&] {
         xdotool({ "type", "--delay", "20", "see you zqxv" });
         xdotool({ "key", "Tab", "p", "a", "p", "a", "Return" });
@@ -249,7 +248,13 @@ TEST_F(RunningVocalo, TabWithNothingOfferedKeepsTheLineWholeAndLeavesThePanelAlo
         1.2);
     xdotool({ "key", "Tab", "space", "a", "Tab", "space", "b", "Tab", "space", "Return" });
     QTest::qWait(500);
-    EXPECT_LT(changedInTheBox(emptyBox, QImage(screenshot(*strip, "vocalo-tab-after"))), 30);
+    // Letters left in the box are black; a word offered on the emptied line is dimmed.
+    const QImage after(screenshot(*strip, "vocalo-tab-after"));
+    int letters = 0;
+    for (int y = 3; y < 16; ++y)
+        for (int x = 10; x < 300; ++x)
+            letters += after.pixelColor(x, y).lightness() < 100;
+    EXPECT_LT(letters, 20) << "Enter no longer clears the box";
     EXPECT_TRUE(hasNetWmState(*strip, "_NET_WM_STATE_ABOVE"));
 }
 
