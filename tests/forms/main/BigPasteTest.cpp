@@ -75,7 +75,9 @@ TEST_F(MainWindowFixture, AfterAPastedMegabyteKeysEchoAndEnterGivesTheMemoryBack
     // Two megabytes of UTF-16 in the box and as much on the clipboard: a paste costs its text,
     // not a layout of it.
     EXPECT_LT(pasted - before, 12.0) << "the paste costs more than its text";
-    EXPECT_LT(entered - before, 6.0) << "the paste's cost stays";
+    // The line kept for Up is two megabytes; the rest is the allocator's, which keeps a little
+    // more since the model of English is read on a thread of its own.
+    EXPECT_LT(entered - before, 7.0) << "the paste's cost stays";
 #endif
 }
 
