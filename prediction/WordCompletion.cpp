@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WordCompletion.h"
 
+#include "Characters.h"
 #include "Words.h"
 
 namespace {
@@ -8,8 +9,7 @@ namespace {
 bool endsSentence(const QString &text)
 {
     const QString trimmed = text.trimmed();
-    return trimmed.isEmpty() || trimmed.endsWith(u'.') || trimmed.endsWith(u'!')
-        || trimmed.endsWith(u'?');
+    return trimmed.isEmpty() || Characters::endsSentence(trimmed.back());
 }
 
 bool isAllUpper(const QString &text)
@@ -33,8 +33,7 @@ void WordCompletion::learn(const QString &line)
     bool sentenceStart = true;
     qsizetype start = -1;
     for (qsizetype i = 0; i <= line.size(); ++i) {
-        const QChar c = i < line.size() ? line.at(i) : QChar(u' ');
-        if (Words::isWordCharacter(c)) {
+        if (Characters::isInWord(line, i)) {
             if (start < 0)
                 start = i;
             continue;
@@ -50,7 +49,7 @@ void WordCompletion::learn(const QString &line)
             sentenceStart = false;
             start = -1;
         }
-        if (c == u'.' || c == u'!' || c == u'?')
+        if (i < line.size() && Characters::endsSentence(line.at(i)))
             sentenceStart = true;
     }
 }

@@ -1,73 +1,59 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Words.h"
 
+#include "Characters.h"
+
 namespace {
 
-bool isApostrophe(QChar c)
+QString normalised(QStringView word)
 {
-    return c == u'\'' || c == u'\u2019';
-}
-
-bool endsSentence(QChar c)
-{
-    return c == u'.' || c == u'!' || c == u'?';
+    return word.toString().toLower().replace(u'\u2019', u'\'');
 }
 
 } // namespace
 
 namespace Words {
 
-bool isWordCharacter(QChar c)
-{
-    return c.isLetterOrNumber() || isApostrophe(c);
-}
-
 QString trailingWord(const QString &text)
 {
     qsizetype start = text.size();
-    while (start > 0 && isWordCharacter(text.at(start - 1)))
+    if (start > 1 && Characters::isApostrophe(text.back())
+        && Characters::isWordCharacter(text.at(start - 2)))
         --start;
-    // A quote before a word opens it; it is not part of the word.
-    while (start < text.size() && isApostrophe(text.at(start)))
-        ++start;
+    while (start > 0 && Characters::isInWord(text, start - 1))
+        --start;
     return text.mid(start);
 }
 
 QList<QString> sentenceWords(const QString &text)
 {
     QList<QString> words { QString() };
-    QString word;
-    auto flush = [&] {
-        while (!word.isEmpty() && isApostrophe(word.back()))
-            word.chop(1);
-        if (!word.isEmpty())
-            words.append(word.toLower().replace(u'\u2019', u'\''));
-        word.clear();
-    };
-    for (QChar c : text) {
-        if (isWordCharacter(c)) {
-            if (!word.isEmpty() || !isApostrophe(c))
-                word.append(c);
+    qsizetype start = -1;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (Characters::isInWord(text, i)) {
+            if (start < 0)
+                start = i;
             continue;
         }
-        flush();
-        if (endsSentence(c) && !words.back().isEmpty())
+        if (start >= 0)
+            words.append(normalised(QStringView(text).mid(start, i - start)));
+        start = -1;
+        if (i < text.size() && Characters::endsSentence(text.at(i)) && !words.back().isEmpty())
             words.append(QString());
     }
-    flush();
     return words;
 }
 
 QString previousWord(const QString &text)
 {
     qsizetype end = text.size();
-    for (; end > 0 && !isWordCharacter(text.at(end - 1)); --end)
-        if (endsSentence(text.at(end - 1)))
+    for (; end > 0 && !Characters::isInWord(text, end - 1); --end)
+        if (Characters::endsSentence(text.at(end - 1)))
             return {};
     qsizetype start = end;
-    while (start > 0 && isWordCharacter(text.at(start - 1)))
+    while (start > 0 && Characters::isInWord(text, start - 1))
         --start;
-    return sentenceWords(text.mid(start, end - start)).back();
+    return normalised(QStringView(text).mid(start, end - start));
 }
 
 } // namespace Words

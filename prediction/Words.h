@@ -4,19 +4,18 @@
 #include <QList>
 #include <QString>
 
-// How the prediction tells words apart: letters, digits and apostrophes inside a word (so
-// "don't" and "o'clock" are one word each), everything else between them.
+// The words prediction reads, in the program's one reading of words (Characters.h), lower case
+// and with ’ written as '.
 namespace Words {
 
-bool isWordCharacter(QChar c);
-
-// The word being typed at the end of text (possibly empty).
+// The word being typed at the end of text (possibly empty); an apostrophe just typed after a
+// letter is part of it, on its way to "don't".
 QString trailingWord(const QString &text);
 
-// One sentence's words in lower case; an empty string marks where a sentence starts.
+// One sentence's words; an empty string marks where a sentence starts.
 QList<QString> sentenceWords(const QString &text);
 
-// The word before the end of text, lower case, or an empty string at the start of a sentence.
+// The word before the end of text, or an empty string at the start of a sentence.
 QString previousWord(const QString &text);
 
 } // namespace Words

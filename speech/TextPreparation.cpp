@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TextPreparation.h"
 
+#include "Characters.h"
+
 namespace textprep {
 namespace {
 
 bool isSpace(QChar c)
 {
     return c == u' ';
-}
-
-bool endsSentence(QChar c)
-{
-    return c == u'.' || c == u'!' || c == u'?';
 }
 
 } // namespace
@@ -70,7 +67,7 @@ bool SentenceSplitter::next(QString &sentence)
                 lastSpace = piece.size();
                 piece += u' ';
                 tokenLength = 0;
-                if (i > m_position && endsSentence(m_text.at(i - 1))) {
+                if (i > m_position && Characters::endsSentence(m_text.at(i - 1))) {
                     ++i;
                     break;
                 }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SimulatedTypist.h"
 
+#include "Characters.h"
 #include "WordCompletion.h"
-#include "Words.h"
 
 #include <QElapsedTimer>
 
@@ -21,7 +21,7 @@ void typeLine(WordCompletion &completion, const QString &line, TypingResult &res
         const QString taken = typed.left(typed.size() - suggestion.typed) + suggestion.word;
         const qsizetype end = taken.size();
         const bool wholeWord = !suggestion.word.isEmpty() && line.startsWith(taken)
-            && (end == line.size() || !Words::isWordCharacter(line.at(end)));
+            && !Characters::isInWord(line, end);
         if (wholeWord)
             typed = end < line.size() && line.at(end) == u' ' ? taken + u' ' : taken;
         else

@@ -51,6 +51,8 @@ INSTANTIATE_TEST_SUITE_P(Rules, WordCompletionTest,
             "whatever the letters typed", { "She lives in Manchester." }, "in man", "Manchester" },
         Row { "until it is written in lower case", { "You are a Freak.", "what a freak show" },
             "a fre", "freak" },
+        Row { "a letter with a mark is one", { "un cafe\u0301 noir" }, "un ca", "cafe\u0301" },
+        Row { "an apostrophe typed is part of the word", { "I don't know." }, "I don'", "don't" },
         Row { "a sentence starts with a capital", { "good morning to you" }, "Hi. ", "Good" },
         Row {
             "the next word follows what followed before", { "a cup of tea" }, "a cup of ", "tea" },

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "EditedLine.h"
 
+#include "Characters.h"
+
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -10,11 +12,6 @@ namespace {
 // How far around a position the first look for a letter's boundary reaches; a letter longer
 // than that (a base under dozens of marks) widens the look.
 constexpr int NearLetters = 32;
-
-bool isApostrophe(QChar c)
-{
-    return c == u'\'' || c == u'\u2019';
-}
 
 } // namespace
 
@@ -58,18 +55,18 @@ void EditedLine::selectAll()
 void EditedLine::selectWordAt(int position)
 {
     position = std::clamp(position, 0, size());
-    if (!isWordCharacter(position) && position > 0 && isWordCharacter(position - 1))
+    if (!isInWord(position) && position > 0 && isInWord(position - 1))
         --position;
-    if (!isWordCharacter(position)) {
+    if (!isInWord(position)) {
         m_anchor = position;
         m_cursor = nextLetter(position);
         return;
     }
     int start = position;
-    while (start > 0 && isWordCharacter(start - 1))
+    while (start > 0 && isInWord(start - 1))
         --start;
     int end = position;
-    while (end < size() && isWordCharacter(end))
+    while (end < size() && isInWord(end))
         ++end;
     m_anchor = start;
     m_cursor = end;
@@ -210,9 +207,9 @@ int EditedLine::previousLetter(int position) const
 int EditedLine::nextWordStart(int position) const
 {
     int at = std::clamp(position, 0, size());
-    while (at < size() && isWordCharacter(at))
+    while (at < size() && isInWord(at))
         ++at;
-    while (at < size() && !isWordCharacter(at))
+    while (at < size() && !isInWord(at))
         ++at;
     return at;
 }
@@ -220,23 +217,16 @@ int EditedLine::nextWordStart(int position) const
 int EditedLine::previousWordStart(int position) const
 {
     int at = std::clamp(position, 0, size());
-    while (at > 0 && !isWordCharacter(at - 1))
+    while (at > 0 && !isInWord(at - 1))
         --at;
-    while (at > 0 && isWordCharacter(at - 1))
+    while (at > 0 && isInWord(at - 1))
         --at;
     return at;
 }
 
-bool EditedLine::isWordCharacter(int position) const
+bool EditedLine::isInWord(int position) const
 {
-    if (position < 0 || position >= size())
-        return false;
-    const QChar c = m_text.at(position);
-    if (c.isLetterOrNumber() || c.isMark() || c.isSurrogate() || c == u'_')
-        return true;
-    // "don't" is one word.
-    return isApostrophe(c) && position > 0 && position + 1 < size()
-        && m_text.at(position - 1).isLetterOrNumber() && m_text.at(position + 1).isLetterOrNumber();
+    return Characters::isInWord(m_text, position);
 }
 
 void EditedLine::edit(int position, int length, const QString &text, bool typed)

@@ -115,7 +115,7 @@ private:
     void edit(int position, int length, const QString &text, bool typed);
     void apply(int position, const QString &removed, const QString &inserted);
     void trimHistory();
-    bool isWordCharacter(int position) const;
+    bool isInWord(int position) const;
 
     QString m_text;
     int m_cursor = 0;
