@@ -11,8 +11,8 @@
 
 // A trigram model of English turned around for prediction: the words that follow one word and
 // two words, with the model's back-off to fewer words, kept only where an entry can decide what
-// is offered for some prefix of it. Built from pocketsphinx's US English model, whose records
-// are keyed by the word predicted.
+// is offered for some prefix of it and its words are not too rare together. Built from
+// pocketsphinx's US English model, whose records are keyed by the word predicted.
 class NgramIndex
 {
 public:
@@ -44,16 +44,12 @@ public:
     qsizetype bytes() const;
 
 private:
-    struct Follower
-    {
-        quint32 word;
-        float probability;
-    };
+    // A word and its probability's code in 32 bits, the word above.
+    using Follower = quint32;
     struct Pair
     {
-        quint32 first;
-        quint32 second;
-        float backoff;
+        // The first word and the pair's back-off, as a follower is.
+        Follower first;
         quint32 begin;
     };
     using Span = std::pair<const Follower *, const Follower *>;
@@ -74,8 +70,9 @@ private:
     // Words sorted bytewise, so that the words starting with a prefix are one range of ids.
     std::string m_text;
     std::vector<quint32> m_offsets;
-    std::vector<float> m_probability;
-    std::vector<float> m_backoff;
+    // Codes of the single words' probabilities and back-offs.
+    std::vector<quint16> m_probability;
+    std::vector<quint16> m_backoff;
     // Followers sorted by word: the single words that decide an offer, then those of each word
     // (m_firstFollower[word] on), then those of each pair (Pair::begin on).
     std::vector<Follower> m_followers;
@@ -83,7 +80,8 @@ private:
     // Where the likeliest single word is among them.
     quint32 m_likeliest = 0;
     std::vector<quint32> m_firstFollower;
-    // Sorted by second, then first.
+    // The pairs whose second word is second, m_firstPair[second] on, sorted by first.
     std::vector<Pair> m_pairs;
+    std::vector<quint32> m_firstPair;
     quint32 m_sentenceStart = 0;
 };
