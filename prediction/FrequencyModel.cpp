@@ -16,13 +16,14 @@ constexpr double LineGrowth = 1.005;
 // weeks would keep every word it ever heard.
 constexpr double ForgottenShare = 1.0 / 64;
 constexpr int LinesBetweenForgetting = 256;
-// Shares of the sources in a word's score: the model of English's probability after the last
-// two words, and what this run said, above all what followed the same words: a person who types
-// to talk says the same things again and again. Tuned on bench/prediction/conversation.txt only.
-constexpr double PairShare = 0.3;
-constexpr double FollowerShare = 0.4;
-constexpr double SaidShare = 0.2;
-constexpr double GeneralShare = 1.0;
+// What the run said after the same words is trusted as far as it has seen them often and with
+// few different followers (Witten-Bell): words said once before have told little, "thank" said
+// before "you" twenty times has told a lot. A follower seen counts as TypesWeight followers
+// yet unseen, and what is not trusted goes to the shorter context, then to the model of English,
+// which gives SaidShare of its weight to the words of the run once a letter is typed. Tuned on
+// bench/prediction/conversation.txt only.
+constexpr double TypesWeight = 3;
+constexpr double SaidShare = 0.1;
 
 } // namespace
 
@@ -108,19 +109,26 @@ QString FrequencyModel::mostLikelyWord(const QString &before, const QString &pre
     }
     const QString pair = previous.isEmpty() ? QString() : first + u' ' + previous;
     const std::array<const Weights *, 2> contexts { followersOf(pair), followersOf(previous) };
-    const std::array<double, 2> contextShares { PairShare, FollowerShare };
+
+    // How far the run's followers of a context are trusted over those of a shorter one.
+    auto trust = [this](const Weights *followers) {
+        if (!followers)
+            return 0.0;
+        const double seen = followers->total / m_lineWeight;
+        return seen / (seen + TypesWeight * double(followers->words.size()));
+    };
+    const std::array<double, 2> trusted { trust(contexts[0]), trust(contexts[1]) };
+    const double saidShare = prefix.isEmpty() ? 0 : SaidShare;
 
     QString best;
     double bestScore = 0;
     auto consider = [&](const QString &word, double general) {
         if (word.size() <= prefix.size())
             return;
-        double score = GeneralShare * general;
-        for (size_t i = 0; i < contexts.size(); ++i)
+        double score = (1 - saidShare) * general + saidShare * m_said.share(word);
+        for (size_t i = contexts.size(); i-- > 0;)
             if (contexts[i])
-                score += contextShares[i] * contexts[i]->share(word);
-        if (!prefix.isEmpty())
-            score += SaidShare * m_said.share(word);
+                score = trusted[i] * contexts[i]->share(word) + (1 - trusted[i]) * score;
         if (score > bestScore) {
             bestScore = score;
             best = word;
