@@ -101,12 +101,7 @@ void FrequencyModel::rescaleIfLarge()
 
 QString FrequencyModel::mostLikelyWord(const QString &before, const QString &prefix) const
 {
-    const QString previous = Words::previousWord(before);
-    QString first;
-    if (!previous.isEmpty()) {
-        const qsizetype at = before.lastIndexOf(previous, -1, Qt::CaseInsensitive);
-        first = Words::previousWord(before.left(qMax(at, 0)));
-    }
+    const auto [first, previous] = Words::previousTwoWords(before);
     const QString pair = previous.isEmpty() ? QString() : first + u' ' + previous;
     const std::array<const Weights *, 2> contexts { followersOf(pair), followersOf(previous) };
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WordCompletion.h"
 
-#include "Characters.h"
 #include "Words.h"
 
 namespace {
@@ -30,28 +29,16 @@ void WordCompletion::learn(const QString &line)
     if (line.size() > LongestLine)
         return;
     m_model->learn(line);
-    bool sentenceStart = true;
-    qsizetype start = -1;
-    for (qsizetype i = 0; i <= line.size(); ++i) {
-        if (Characters::isInWord(line, i)) {
-            if (start < 0)
-                start = i;
-            continue;
-        }
-        if (start >= 0) {
-            const QString word = line.mid(start, i - start);
-            // The latest use inside a sentence decides: the board says "You are a Freak.",
-            // and a user who then writes "freak" gets it back in lower case.
-            if (!sentenceStart && word.at(0).isUpper())
-                m_capitalised.insert(word.toLower(), word);
-            else if (!sentenceStart && word.at(0).isLower())
-                m_capitalised.remove(word.toLower());
-            sentenceStart = false;
-            start = -1;
-        }
-        if (i < line.size() && Characters::endsSentence(line.at(i)))
-            sentenceStart = true;
-    }
+    Words::forEach(line, [this](QStringView word, bool startsSentence) {
+        // The latest use inside a sentence decides: the board says "You are a Freak.", and a
+        // user who then writes "freak" gets it back in lower case.
+        if (startsSentence)
+            return;
+        if (word.front().isUpper())
+            m_capitalised.insert(Words::normalised(word), word.toString());
+        else if (word.front().isLower())
+            m_capitalised.remove(Words::normalised(word));
+    });
 }
 
 QString WordCompletion::writtenForm(const QString &word) const

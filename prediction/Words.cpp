@@ -1,18 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Words.h"
 
-#include "Characters.h"
-
 namespace {
 
-QString normalised(QStringView word)
+// The word that ends before end, which moves to its start; empty where a sentence starts.
+QString wordBefore(QStringView text, qsizetype &end)
 {
-    return word.toString().toLower().replace(u'\u2019', u'\'');
+    for (; end > 0 && !Characters::isInWord(text, end - 1); --end)
+        if (Characters::endsSentence(text.at(end - 1)))
+            return {};
+    const qsizetype wordEnd = end;
+    while (end > 0 && Characters::isInWord(text, end - 1))
+        --end;
+    return Words::normalised(text.mid(end, wordEnd - end));
 }
 
 } // namespace
 
 namespace Words {
+
+QString normalised(QStringView word)
+{
+    return word.toString().toLower().replace(u'\u2019', u'\'');
+}
 
 QString trailingWord(const QString &text)
 {
@@ -28,32 +38,20 @@ QString trailingWord(const QString &text)
 QList<QString> sentenceWords(const QString &text)
 {
     QList<QString> words { QString() };
-    qsizetype start = -1;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        if (Characters::isInWord(text, i)) {
-            if (start < 0)
-                start = i;
-            continue;
-        }
-        if (start >= 0)
-            words.append(normalised(QStringView(text).mid(start, i - start)));
-        start = -1;
-        if (i < text.size() && Characters::endsSentence(text.at(i)) && !words.back().isEmpty())
+    forEach(text, [&](QStringView word, bool startsSentence) {
+        if (startsSentence && !words.back().isEmpty())
             words.append(QString());
-    }
+        words.append(normalised(word));
+    });
     return words;
 }
 
-QString previousWord(const QString &text)
+std::pair<QString, QString> previousTwoWords(const QString &text)
 {
     qsizetype end = text.size();
-    for (; end > 0 && !Characters::isInWord(text, end - 1); --end)
-        if (Characters::endsSentence(text.at(end - 1)))
-            return {};
-    qsizetype start = end;
-    while (start > 0 && Characters::isInWord(text, start - 1))
-        --start;
-    return normalised(QStringView(text).mid(start, end - start));
+    QString second = wordBefore(text, end);
+    QString first = second.isEmpty() ? QString() : wordBefore(text, end);
+    return { std::move(first), std::move(second) };
 }
 
 } // namespace Words
