@@ -342,8 +342,6 @@ void CallMicrophone::remove()
     if (m_ending)
         return;
     m_ending = true;
-    if (auto *absent = std::get_if<Absent>(&m_state))
-        absent->retry.reset();
     Deadline deadline { &m_server };
     const Timer limit = makeTimer(m_server.api(), RemoveTimeout, deadlinePassed, &deadline);
     while (state() == State::Loading && !deadline.passed)

@@ -4,9 +4,9 @@
 #include <pulse/pulseaudio.h>
 
 // Wakes the sound server's loop from another thread without the loop's lock: an eventfd the
-// loop watches. The synthesis worker has samples while it holds the synthesiser's lock, and
-// waiting there for the loop's lock ties the two locks together; a stalled loop (a server that
-// does not answer) would then hold up every instance's synthesis.
+// loop watches. The synthesis worker has samples while it holds the synthesiser's lock, which
+// every instance shares; taking the loop's lock there would nest the two, and every instance's
+// synthesis would wait on the sound thread's work.
 //
 // Made and destroyed on the loop's thread or under its lock; `woken` runs on the loop's thread.
 class LoopWakeup

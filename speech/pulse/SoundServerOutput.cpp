@@ -276,10 +276,9 @@ private:
 
     CallStream openCallStream(bool corked)
     {
-        const QByteArray name = m_name + " in calls";
-        Stream stream(newStream(name, false));
+        Stream stream(newStream(m_callName, false));
         if (!stream) {
-            refusedByServer(m_callRefused, name);
+            refusedByServer(m_callRefused, m_callName);
             return CallStreamFailed {};
         }
         pa_stream_set_state_callback(stream.get(), streamStateChanged, this);
@@ -291,7 +290,7 @@ private:
                     | (corked ? PA_STREAM_START_CORKED : 0)),
                 nullptr, nullptr)
             < 0) {
-            refusedByServer(m_callRefused, name);
+            refusedByServer(m_callRefused, m_callName);
             return CallStreamFailed {};
         }
         return stream;
@@ -299,7 +298,7 @@ private:
 
     void callStreamFailed(OnStream &route)
     {
-        refusedByServer(m_callRefused, m_name + " in calls");
+        refusedByServer(m_callRefused, m_callName);
         route.call = CallStreamFailed {};
         service();
     }
@@ -538,9 +537,11 @@ private:
 
     SampleQueue &m_queue;
     const QByteArray m_name;
+    const QByteArray m_callName = m_name + " in calls";
     SoundServer &m_server;
     // Where the instance is heard in calls too; null where it is not.
     CallMicrophone *m_microphone;
+    // Woken by the synthesis worker without the lock; made and freed under it.
     std::optional<LoopWakeup> m_wakeup;
 
     Route m_route;
@@ -558,7 +559,7 @@ private:
     bool m_refused = false;
     // The call's stream was refused and that was said; it is heard on the next that opens.
     bool m_callRefused = false;
-    // The connection the refusal was on.
+    // The last connection seen ready: a new one forgets both refusals.
     pa_context *m_context = nullptr;
 };
 
