@@ -10,10 +10,8 @@
 #include <QStyle>
 #include <QStyleHints>
 #include <QStyleOptionFrame>
-#include <QTextLayout>
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
 namespace {
@@ -129,9 +127,9 @@ void TextBox::settle(const Snapshot &before, By by)
     // Told whether or not a screen reader listens now, as Qt's line edit does: the events cost
     // next to nothing without one, and a test's handler hears them too.
     tellAssistiveTools(textChanged ? &change : nullptr, cursorMoved, selectionChanged);
-    // An offer holds only until the line changes: a completion makes a new one on hearing of the
-    // user's edit, after the edit's own events, so that a screen reader says what was typed
-    // before the word now offered; otherwise it goes.
+    // An offer holds only until the next edit or cursor move: a completion makes a new one on
+    // hearing of the user's edit, after the edit's own events, so that a screen reader says what
+    // was typed before the word now offered; otherwise it goes.
     const quint64 offersBefore = m_offers;
     if (textChanged) {
         if (by == By::User)

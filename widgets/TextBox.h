@@ -54,9 +54,9 @@ public:
     // A box that offers words (see InlineCompletion) keeps Tab for taking them, with or without
     // an offer.
     void setOffersWords(bool offers) { m_offersWords = offers; }
-    // The word to offer for the end of the line, drawn dimmed after the cursor until the line
-    // changes; Tab writes it with a space, Right alone. None when its word is empty, or no longer
-    // than what it replaces.
+    // The word to offer for the end of the line, drawn dimmed after the cursor until the next
+    // edit or cursor move; Tab writes it with a space, Right alone. None when its word is empty, or
+    // no longer than what it replaces.
     void setOffer(const CompletionSource::Completion &offer);
     // The rest of the word offered after the cursor; not part of the text.
     QString suggestion() const { return m_suggestion; }

@@ -87,7 +87,7 @@ private:
     LineRecall m_recall;
     // What the strip offers to complete: learns each line spoken, typed or from the board.
     std::unique_ptr<WordSuggestions> m_suggestions;
-    // Goes before the suggestions it asks.
+    // Declared after the suggestions it asks, so that it goes first.
     std::unique_ptr<InlineCompletion> m_completion;
 
     QTimer *m_checker = nullptr;

@@ -17,7 +17,7 @@ class EditedLine
 public:
     const QString &text() const { return m_text; }
     int size() const { return int(m_text.size()); }
-    // Counts every change of the text, so that a viewer can tell whether it must redraw.
+    // Counts every change of the text, so that the box can tell whether to signal one.
     quint64 revision() const { return m_revision; }
 
     // One change of the text: `removed` taken out at `position` and `inserted` put in its place.

@@ -99,7 +99,7 @@ void TextLineView::layOut(Piece &piece, int start, int end) const
 const TextLineView::Piece &TextLineView::shown() const
 {
     const ShownKey key { m_line.shownRevision(), m_viewport.firstShown, m_viewport.rightToLeft,
-        m_fontRevision };
+        m_fontRevision, m_line.composing() ? m_line.cursor() : -1 };
     if (!(key == m_shownKey)) {
         layOut(m_shown, m_viewport.firstShown, -1);
         m_shownKey = key;
@@ -132,8 +132,10 @@ void TextLineView::scrollToCursor(qreal width)
     // its right-to-left words still in their order.
     view.rightToLeft = m_line.size() <= PieceCharacters && QStringView(text).isRightToLeft();
     if (m_line.size() <= PieceCharacters) {
-        Piece whole;
-        layOut(whole, 0, m_line.size());
+        // The whole line is what is shown from its start: laid out once for both.
+        const int kept = view.firstShown;
+        view.firstShown = 0;
+        const Piece &whole = shown();
         const int used = qRound(whole.width()) + 1;
         if (whole.width() + 1 <= width) {
             view.firstShown = 0;
@@ -153,6 +155,7 @@ void TextLineView::scrollToCursor(qreal width)
             view.alignment = -std::max(0, view.pixelScroll);
             return;
         }
+        view.firstShown = kept;
     }
     view.rightToLeft = false;
     view.firstShown = std::min(view.firstShown, m_line.size());

@@ -33,8 +33,6 @@ public:
 
     // The first letter at the row's left edge.
     int firstShown() const { return m_viewport.firstShown; }
-    // Whether the line is laid out right to left, as its first strong letter is written.
-    bool rightToLeft() const { return m_viewport.rightToLeft; }
     // How tall the drawn letters are where a fallback font is taller than the box's own; 0 where
     // the font's own height holds.
     int inkHeight() const { return m_viewport.inkHeight; }
@@ -89,8 +87,8 @@ private:
     // Lays out the text from `start` on, as much as a box could ever show from there, or the
     // stretch that ends at `end` when `start` is negative.
     void layOut(Piece &piece, int start, int end) const;
-    // The stretch in sight, laid out again only when the text, the unfinished input, the font
-    // or the scroll changed.
+    // The stretch in sight, laid out again only when the text, the unfinished input or where it
+    // is, the font or the scroll changed.
     const Piece &shown() const;
     int firstShownFor(int end, qreal width) const;
     int textLeft(const QRect &row) const { return row.left() + m_viewport.alignment; }
@@ -106,6 +104,8 @@ private:
         int firstShown = -1;
         bool rightToLeft = false;
         quint64 font = 0;
+        // Where the unfinished input is put: the cursor may move while it is there.
+        int compositionAt = -1;
         bool operator==(const ShownKey &) const = default;
     };
     mutable Piece m_shown;
