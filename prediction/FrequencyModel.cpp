@@ -129,10 +129,11 @@ QString FrequencyModel::mostLikelyWord(const QString &before, const QString &pre
             best = word;
         }
     };
+    const NgramIndex::Context english = m_general->context(first, previous);
     auto considerStartingWith = [&](const Weights &weights) {
         for (auto it = weights.words.lower_bound(prefix);
              it != weights.words.end() && it->first.startsWith(prefix); ++it)
-            consider(it->first, m_general->probability(first, previous, it->first));
+            consider(it->first, m_general->probability(english, it->first));
     };
 
     for (const Weights *context : contexts)
@@ -142,7 +143,7 @@ QString FrequencyModel::mostLikelyWord(const QString &before, const QString &pre
     // them down: "the" after anything would mostly be wrong.
     if (!prefix.isEmpty())
         considerStartingWith(m_said);
-    const NgramIndex::Best english = m_general->best(first, previous, prefix);
-    consider(english.word, english.probability);
+    const NgramIndex::Best likeliest = m_general->best(english, prefix);
+    consider(likeliest.word, likeliest.probability);
     return best;
 }

@@ -62,6 +62,41 @@ quint32 code(quint32 follower)
     return follower & (Codes - 1);
 }
 
+// A span of followers keeps its likeliest first, so that the likeliest after a context is found
+// without a look at the others (a common word has thousands); the others stay sorted by word.
+void putLikeliestFirst(std::vector<quint32> &followers, size_t begin)
+{
+    const auto first = followers.begin() + qsizetype(begin);
+    const auto likeliest = std::min_element(
+        first, followers.end(), [](quint32 a, quint32 b) { return code(a) < code(b); });
+    if (likeliest != followers.end())
+        std::rotate(first, likeliest, likeliest + 1);
+}
+
+// The follower of word in such a span, or null.
+const quint32 *find(const quint32 *first, const quint32 *last, quint32 word)
+{
+    if (first == last || wordOf(*first) == word)
+        return first == last ? nullptr : first;
+    const quint32 *it = std::lower_bound(
+        first + 1, last, word, [](quint32 f, quint32 w) { return wordOf(f) < w; });
+    return it != last && wordOf(*it) == word ? it : nullptr;
+}
+
+// The likeliest follower in such a span whose word lies in [low, high), or null.
+const quint32 *likeliestIn(const quint32 *first, const quint32 *last, quint32 low, quint32 high)
+{
+    if (first == last || (wordOf(*first) >= low && wordOf(*first) < high))
+        return first == last ? nullptr : first;
+    const quint32 *likeliest = nullptr;
+    for (const quint32 *f = std::lower_bound(
+             first + 1, last, low, [](quint32 f, quint32 w) { return wordOf(f) < w; });
+         f != last && wordOf(*f) < high; ++f)
+        if (!likeliest || code(*f) < code(*likeliest))
+            likeliest = f;
+    return likeliest;
+}
+
 int requiredBits(quint32 value)
 {
     int bits = 0;
@@ -311,9 +346,7 @@ NgramIndex NgramIndex::fromSphinxModel(
     index.m_unigramEnd = quint32(index.m_followers.size());
     if (index.m_unigramEnd == 0)
         return {};
-    for (quint32 f = 0; f < index.m_unigramEnd; ++f)
-        if (code(index.m_followers[f]) < code(index.m_followers[index.m_likeliest]))
-            index.m_likeliest = f;
+    putLikeliestFirst(index.m_followers, 0);
 
     // Kept where it is the likeliest of its rivals after its context and beats what the back-off
     // would give the likeliest of them: elsewhere it could not change an offer.
@@ -324,6 +357,7 @@ NgramIndex NgramIndex::fromSphinxModel(
     };
     auto keep
         = [&](const Entry *first, const Entry *last, float backoff, double context, auto &&lower) {
+              const size_t begin = index.m_followers.size();
               for (const Entry *e = first; e != last; ++e) {
                   if (context * e->probability < RarestTogether)
                       continue;
@@ -332,6 +366,7 @@ NgramIndex NgramIndex::fromSphinxModel(
                       && e->probability > backoff * lower(e->word))
                       index.m_followers.push_back(follower(e->word, e->probability));
               }
+              putLikeliestFirst(index.m_followers, begin);
           };
     Grouped pairs;
     // Words never offered are left out of the followers: else a word that may not be offered
@@ -465,74 +500,58 @@ NgramIndex::Span NgramIndex::followersOf(const Pair &pair) const
 double NgramIndex::probability(const Context &context, quint32 word) const
 {
     double scale = 1;
-    auto find = [word](Span span) -> const Follower * {
-        const Follower *it = std::lower_bound(
-            span.first, span.second, word, [](Follower f, quint32 w) { return wordOf(f) < w; });
-        return it != span.second && wordOf(*it) == word ? it : nullptr;
-    };
     if (context.pair) {
-        if (const Follower *f = find(followersOf(*context.pair)))
+        const auto [first, last] = followersOf(*context.pair);
+        if (const Follower *f = find(first, last, word))
             return decode(code(*f));
         scale = decode(code(context.pair->first));
     }
     if (context.second >= 0) {
-        if (const Follower *f = find(followersOf(quint32(context.second))))
+        const auto [first, last] = followersOf(quint32(context.second));
+        if (const Follower *f = find(first, last, word))
             return scale * decode(code(*f));
         scale *= decode(m_backoff[context.second]);
     }
     return scale * decode(m_probability[word]);
 }
 
-double NgramIndex::probability(
-    const QString &first, const QString &second, const QString &word) const
+double NgramIndex::probability(const Context &context, const QString &word) const
 {
     const qint64 w = isEmpty() ? -1 : id(word.toStdString());
-    return w < 0 ? 0 : probability(context(first, second), quint32(w));
+    return w < 0 ? 0 : probability(context, quint32(w));
 }
 
-NgramIndex::Best NgramIndex::best(
-    const QString &first, const QString &second, const QString &prefix) const
+NgramIndex::Best NgramIndex::best(const Context &context, const QString &prefix) const
 {
     const auto [low, high] = idsStartingWith(prefix.toStdString());
     if (isEmpty() || low >= high)
         return {};
-    const Context found = context(first, second);
     const Follower *bestFollower = nullptr;
     double bestProbability = 0;
-    // Within a span the lowest code is the likeliest: only it is decoded.
     auto scan = [&](Span span, double scale) {
-        const Follower *likeliest = nullptr;
-        for (const Follower *f = std::lower_bound(
-                 span.first, span.second, low, [](Follower f, quint32 w) { return wordOf(f) < w; });
-             f != span.second && wordOf(*f) < high; ++f)
-            if (!likeliest || code(*f) < code(*likeliest))
-                likeliest = f;
+        const Follower *likeliest = likeliestIn(span.first, span.second, low, high);
         if (likeliest && decode(code(*likeliest)) * scale > bestProbability) {
             bestProbability = decode(code(*likeliest)) * scale;
             bestFollower = likeliest;
         }
     };
     double scale = 1;
-    if (found.pair) {
-        scan(followersOf(*found.pair), 1);
-        scale = decode(code(found.pair->first));
+    if (context.pair) {
+        scan(followersOf(*context.pair), 1);
+        scale = decode(code(context.pair->first));
     }
-    if (found.second >= 0) {
-        scan(followersOf(quint32(found.second)), scale);
-        scale *= decode(m_backoff[found.second]);
+    if (context.second >= 0) {
+        scan(followersOf(quint32(context.second)), scale);
+        scale *= decode(m_backoff[context.second]);
     }
-    // Single words are tens of thousands: the likeliest of all is known beforehand.
-    if (prefix.isEmpty())
-        scan({ &m_followers[m_likeliest], &m_followers[m_likeliest] + 1 }, scale);
-    else
-        scan({ m_followers.data(), m_followers.data() + m_unigramEnd }, scale);
+    scan({ m_followers.data(), m_followers.data() + m_unigramEnd }, scale);
     if (!bestFollower)
         return {};
     const quint32 word = wordOf(*bestFollower);
     const std::string_view text = wordAt(word);
     // A word the model has after these words at a lower level may be known higher up with a
     // probability of its own.
-    return { QString::fromUtf8(text.data(), qsizetype(text.size())), probability(found, word) };
+    return { QString::fromUtf8(text.data(), qsizetype(text.size())), probability(context, word) };
 }
 
 qsizetype NgramIndex::bytes() const

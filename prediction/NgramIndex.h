@@ -15,11 +15,28 @@
 // pocketsphinx's US English model, whose records are keyed by the word predicted.
 class NgramIndex
 {
+    // A word and its probability's code in 32 bits, the word above.
+    using Follower = quint32;
+    struct Pair
+    {
+        // The first word and the pair's back-off, as a follower is.
+        Follower first;
+        quint32 begin;
+    };
+
 public:
     struct Best
     {
         QString word;
         double probability = 0;
+    };
+    // The words before the word predicted, looked up once for all the words scored after them.
+    class Context
+    {
+        friend class NgramIndex;
+        // The two-word context, if the model has one, and the word.
+        const Pair *pair = nullptr;
+        qint64 second = -1;
     };
 
     // Empty: no words, every probability 0.
@@ -34,35 +51,32 @@ public:
 
     bool isEmpty() const { return m_offsets.empty(); }
 
-    // P(word | first second), lower case; an empty word stands for the start of a sentence,
-    // and an empty first for a second at the start of one.
-    double probability(const QString &first, const QString &second, const QString &word) const;
-    // The likeliest word longer than prefix that starts with it, after first and second.
-    Best best(const QString &first, const QString &second, const QString &prefix) const;
+    // The words first and second, lower case; an empty second stands for the start of a
+    // sentence, and an empty first for a second at the start of one.
+    Context context(const QString &first, const QString &second) const;
+    // P(word | context), lower case.
+    double probability(const Context &context, const QString &word) const;
+    // The likeliest word longer than prefix that starts with it, after the context.
+    Best best(const Context &context, const QString &prefix) const;
+
+    double probability(const QString &first, const QString &second, const QString &word) const
+    {
+        return probability(context(first, second), word);
+    }
+    Best best(const QString &first, const QString &second, const QString &prefix) const
+    {
+        return best(context(first, second), prefix);
+    }
 
     // What the index holds in memory.
     qsizetype bytes() const;
 
 private:
-    // A word and its probability's code in 32 bits, the word above.
-    using Follower = quint32;
-    struct Pair
-    {
-        // The first word and the pair's back-off, as a follower is.
-        Follower first;
-        quint32 begin;
-    };
+    // A context's followers: the likeliest first, then the others sorted by word.
     using Span = std::pair<const Follower *, const Follower *>;
-    // Resolved words of a context: the two-word context, if the model has one, and the word.
-    struct Context
-    {
-        const Pair *pair = nullptr;
-        qint64 second = -1;
-    };
     qint64 id(std::string_view word) const;
     std::string_view wordAt(quint32 id) const;
     std::pair<quint32, quint32> idsStartingWith(std::string_view prefix) const;
-    Context context(const QString &first, const QString &second) const;
     Span followersOf(quint32 second) const;
     Span followersOf(const Pair &pair) const;
     double probability(const Context &context, quint32 word) const;
@@ -73,12 +87,10 @@ private:
     // Codes of the single words' probabilities and back-offs.
     std::vector<quint16> m_probability;
     std::vector<quint16> m_backoff;
-    // Followers sorted by word: the single words that decide an offer, then those of each word
+    // Spans of followers: the single words that decide an offer, then those of each word
     // (m_firstFollower[word] on), then those of each pair (Pair::begin on).
     std::vector<Follower> m_followers;
     quint32 m_unigramEnd = 0;
-    // Where the likeliest single word is among them.
-    quint32 m_likeliest = 0;
     std::vector<quint32> m_firstFollower;
     // The pairs whose second word is second, m_firstPair[second] on, sorted by first.
     std::vector<Pair> m_pairs;
