@@ -14,6 +14,7 @@ InlineCompletion::InlineCompletion(TextBox *box, const CompletionSource *source)
         if (text.isEmpty())
             edited();
     });
+    sourceChanged();
 }
 
 InlineCompletion::~InlineCompletion()
@@ -22,6 +23,12 @@ InlineCompletion::~InlineCompletion()
         m_box->setOffer({});
         m_box->setOffersWords(false);
     }
+}
+
+void InlineCompletion::sourceChanged()
+{
+    if (m_box->text().isEmpty())
+        edited();
 }
 
 void InlineCompletion::edited()

@@ -20,6 +20,10 @@ public:
     InlineCompletion(TextBox *box, const CompletionSource *source);
     ~InlineCompletion() override;
 
+    // The source knows more than it did: an empty line, which no keystroke asks about again, is
+    // offered its first word now.
+    void sourceChanged();
+
 private:
     void edited();
 

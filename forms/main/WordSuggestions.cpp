@@ -5,7 +5,8 @@
 #include "Profanity.h"
 #include "WordCompletion.h"
 
-#include <chrono>
+#include <QFutureWatcher>
+#include <QtConcurrent>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -14,19 +15,18 @@
 namespace {
 
 // Read once a process: every strip shares it, and none waits at its end for a read to finish.
-std::shared_future<std::shared_ptr<const NgramIndex>> english()
+QFuture<std::shared_ptr<const NgramIndex>> english()
 {
-    static const std::shared_future<std::shared_ptr<const NgramIndex>> read
-        = std::async(std::launch::async, [] {
-              auto index = std::make_shared<const NgramIndex>(NgramIndex::fromSphinxModel(
-                  NgramIndex::defaultSphinxModel(), &Profanity::isOffensive));
+    static const QFuture<std::shared_ptr<const NgramIndex>> read = QtConcurrent::run([] {
+        auto index = std::make_shared<const NgramIndex>(
+            NgramIndex::fromSphinxModel(NgramIndex::defaultSphinxModel(), &Profanity::isOffensive));
         // The model is read through tens of megabytes of scratch tables; the strip keeps
         // only the index, and what it freed goes back to the system.
 #if defined(__GLIBC__)
-              malloc_trim(0);
+        malloc_trim(0);
 #endif
-              return index;
-          }).share();
+        return index;
+    });
     return read;
 }
 
@@ -48,11 +48,21 @@ void WordSuggestions::learn(const QString &line)
 
 void WordSuggestions::takeGeneralWhenRead() const
 {
-    if (m_general.valid()
-        && m_general.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
-        m_model->setGeneral(m_general.get());
+    if (m_general.isValid() && m_general.isFinished()) {
+        m_model->setGeneral(m_general.result());
         m_general = {};
     }
+}
+
+void WordSuggestions::whenEnglishRead(QObject *context, std::function<void()> then) const
+{
+    // A watcher of its own: a future has room for only one continuation, and the model is shared.
+    auto *watcher = new QFutureWatcher<std::shared_ptr<const NgramIndex>>(context);
+    QObject::connect(watcher, &QFutureWatcherBase::finished, context, [watcher, then] {
+        watcher->deleteLater();
+        then();
+    });
+    watcher->setFuture(english());
 }
 
 CompletionSource::Completion WordSuggestions::completionFor(const QString &line) const

@@ -5,7 +5,9 @@
 
 #include "NgramIndex.h"
 
-#include <future>
+#include <QFuture>
+
+#include <functional>
 #include <memory>
 
 class FrequencyModel;
@@ -21,6 +23,9 @@ public:
 
     void learn(const QString &line);
     Completion completionFor(const QString &line) const override;
+    // Calls then on context's thread once the model of English is read, unless context is gone
+    // by then: what is offered may change.
+    void whenEnglishRead(QObject *context, std::function<void()> then) const;
 
 private:
     void takeGeneralWhenRead() const;
@@ -28,5 +33,5 @@ private:
     std::unique_ptr<WordCompletion> m_completion;
     // The model m_completion owns, to hand it the model of English once read.
     FrequencyModel *m_model = nullptr;
-    mutable std::shared_future<std::shared_ptr<const NgramIndex>> m_general;
+    mutable QFuture<std::shared_ptr<const NgramIndex>> m_general;
 };

@@ -27,17 +27,10 @@ double residentMegabytes()
 }
 
 // The model of English arrives from a thread of its own and is part of the strip at rest: it
-// is there once "thank" brings "you".
+// is there once the empty line is offered its first word, with nothing typed.
 void waitForTheModelOfEnglish(TextBox &data)
 {
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            data.clear();
-            QTest::keyClicks(&data, "thank ");
-            return data.suggestion() == "you";
-        },
-        30000));
-    data.clear();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return data.suggestion() == "I"; }, 30000));
 }
 
 TEST_F(MainWindowFixture, AfterAPastedMegabyteKeysEchoAndEnterGivesTheMemoryBack)
