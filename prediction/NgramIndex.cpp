@@ -77,8 +77,10 @@ void putLikeliestFirst(std::vector<quint32> &followers, size_t begin)
 // The follower of word in such a span, or null.
 const quint32 *find(const quint32 *first, const quint32 *last, quint32 word)
 {
-    if (first == last || wordOf(*first) == word)
-        return first == last ? nullptr : first;
+    if (first == last)
+        return nullptr;
+    if (wordOf(*first) == word)
+        return first;
     const quint32 *it = std::lower_bound(
         first + 1, last, word, [](quint32 f, quint32 w) { return wordOf(f) < w; });
     return it != last && wordOf(*it) == word ? it : nullptr;
@@ -87,8 +89,10 @@ const quint32 *find(const quint32 *first, const quint32 *last, quint32 word)
 // The likeliest follower in such a span whose word lies in [low, high), or null.
 const quint32 *likeliestIn(const quint32 *first, const quint32 *last, quint32 low, quint32 high)
 {
-    if (first == last || (wordOf(*first) >= low && wordOf(*first) < high))
-        return first == last ? nullptr : first;
+    if (first == last)
+        return nullptr;
+    if (wordOf(*first) >= low && wordOf(*first) < high)
+        return first;
     const quint32 *likeliest = nullptr;
     for (const quint32 *f = std::lower_bound(
              first + 1, last, low, [](quint32 f, quint32 w) { return wordOf(f) < w; });
