@@ -10,11 +10,8 @@ InlineCompletion::InlineCompletion(TextBox *box, const CompletionSource *source)
     box->setOffersWords(true);
     connect(box, &TextBox::textEdited, this, &InlineCompletion::edited);
     // An emptied line (Enter said it) is a line start like any other: it is offered a first word.
-    connect(box, &TextBox::textChanged, this, [this](const QString &text) {
-        if (text.isEmpty())
-            edited();
-    });
-    sourceChanged();
+    connect(box, &TextBox::textChanged, this, &InlineCompletion::offerIfEmpty);
+    offerIfEmpty();
 }
 
 InlineCompletion::~InlineCompletion()
@@ -26,6 +23,11 @@ InlineCompletion::~InlineCompletion()
 }
 
 void InlineCompletion::sourceChanged()
+{
+    offerIfEmpty();
+}
+
+void InlineCompletion::offerIfEmpty()
 {
     if (m_box->text().isEmpty())
         edited();

@@ -25,6 +25,8 @@ public:
     void sourceChanged();
 
 private:
+    // A line start that no keystroke asks about: the box was emptied, or the source learned more.
+    void offerIfEmpty();
     void edited();
 
     QPointer<TextBox> m_box;
