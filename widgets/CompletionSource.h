@@ -1,25 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QString>
+#include "WordOffers.h"
 
-// Where a text box gets the word it offers to complete. The box knows nothing of how words are
+#include <QObject>
+
+// Where a text box gets the words it offers to complete. The box knows nothing of how words are
 // predicted: the program hands it a source.
-class CompletionSource
+class CompletionSource : public QObject
 {
+    Q_OBJECT
 public:
-    // A word for the end of the line. It replaces the last `typed` characters, the letters typed
-    // of it, which it starts with in any case: "man" may become "Manchester".
-    struct Completion
-    {
-        qsizetype typed = 0;
-        QString word;
-    };
-
-    virtual ~CompletionSource() = default;
+    using QObject::QObject;
 
     // What to offer after line, with the cursor at its end: the word being typed, or after a
-    // space the next word. An empty word for nothing. Called on every keystroke, on the
-    // user-interface thread: it must answer in microseconds.
-    virtual Completion completionFor(const QString &line) const = 0;
+    // space the next word; at most WordOffers::Most words, none for nothing. Called on every
+    // keystroke, on the user-interface thread: it must answer in microseconds.
+    virtual WordOffers offersFor(const QString &line) const = 0;
+
+signals:
+    // What the source offers for a line may have changed without the line changing: it learned
+    // more, or a model it waited for is ready.
+    void offersChanged();
 };

@@ -127,10 +127,11 @@ void TextBox::settle(const Snapshot &before, By by)
     // Told whether or not a screen reader listens now, as Qt's line edit does: the events cost
     // next to nothing without one, and a test's handler hears them too.
     tellAssistiveTools(textChanged ? &change : nullptr, cursorMoved, selectionChanged);
-    // An offer holds only until the next edit or cursor move: a completion makes a new one on
+    // Offers hold only until the next edit or cursor move: a completion makes new ones on
     // hearing of the user's edit, after the edit's own events, so that a screen reader says what
-    // was typed before the word now offered; otherwise it goes.
-    const quint64 offersBefore = m_offers;
+    // was typed before the word now offered; otherwise they go.
+    const WordOffers offersBefore = std::exchange(m_offers, {});
+    const bool nested = std::exchange(m_settling, true);
     if (textChanged) {
         if (by == By::User)
             emit textEdited(m_line.text());
@@ -143,8 +144,9 @@ void TextBox::settle(const Snapshot &before, By by)
         if (by == By::User)
             offerSelection();
     }
-    if (m_offers == offersBefore)
-        setOffer({});
+    m_settling = nested;
+    if (!nested)
+        showOffers(offersBefore);
 }
 
 // The events Qt's line edit sends, which its AT-SPI bridge turns into text-changed insert and

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "CompletionSource.h"
 #include "EditedLine.h"
 #include "TextLineView.h"
+#include "WordOffers.h"
 
 #include <QBasicTimer>
 #include <QClipboard>
@@ -54,14 +54,18 @@ public:
     // A box that offers words (see InlineCompletion) keeps Tab for taking them, with or without
     // an offer.
     void setOffersWords(bool offers) { m_offersWords = offers; }
-    // The word to offer for the end of the line, drawn dimmed after the cursor until the next
-    // edit or cursor move; Tab writes it with a space, Right alone. None when its word is empty, or
-    // no longer than what it replaces.
-    void setOffer(const CompletionSource::Completion &offer);
-    // The rest of the word offered after the cursor; not part of the text.
-    QString suggestion() const { return m_suggestion; }
-    // The whole word offered, as Tab would write it; empty when nothing is offered.
-    QString offeredWord() const { return m_suggestion.isEmpty() ? QString() : m_completedWord; }
+    // The words to offer for the end of the line, until the next edit or cursor move. The first
+    // is drawn dimmed after the cursor, Tab writes it with a space and Right alone; F1 to F3 write
+    // the first to the third with a space. Words no longer than what they replace are dropped.
+    void setOffers(const WordOffers &offers);
+    const WordOffers &offers() const { return m_offers; }
+    // Writes the offer at index and, withSpace, a space after it, as one edit the user made.
+    // False when there is no such offer or the cursor is not at the end of the line.
+    bool takeOffer(qsizetype index, bool withSpace = true);
+    // The rest of the first word offered, drawn after the cursor; not part of the text.
+    QString suggestion() const;
+    // The first word offered, as Tab would write it; empty when nothing is offered.
+    QString offeredWord() const { return m_offers.isEmpty() ? QString() : m_offers.words.first(); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -83,6 +87,8 @@ signals:
     void selectionChanged();
     // The key itself is ignored and goes on to the parent, as a line edit's does.
     void returnPressed();
+    // The words offered changed: new ones, or none.
+    void offersChanged();
 
 protected:
     bool event(QEvent *event) override;
@@ -141,8 +147,12 @@ private:
     // leaves unfinished is dropped.
     void endComposition(bool commit);
 
-    // Tab takes the suggestion and a space, Right at the end of the line the suggestion alone.
-    bool takeSuggestion(bool withSpace);
+    // Shows offers that replace what was offered before: redraws, signals and tells a screen
+    // reader of a first word it has not heard.
+    void showOffers(const WordOffers &before);
+    // Tab, F1 to F3 and, at the end of the line, Right take an offer; a box that offers words
+    // keeps Tab whether or not it takes one. Returns whether the key was used.
+    bool offerKey(const QKeyEvent *event);
     void drawSuggestion(QPainter &painter, QPointF baseline) const;
 
     void initStyleOption(QStyleOptionFrame *option) const;
@@ -161,11 +171,7 @@ private:
     bool m_cursorOn = false;
     bool m_selectingWithMouse = false;
     bool m_offersWords = false;
-    // Counts setOffer calls, so that an edit can tell whether it brought an offer of its own.
-    quint64 m_offers = 0;
-    // What is drawn after the cursor, and the whole word that replaces the last
-    // m_completedLength characters when it is taken.
-    QString m_suggestion;
-    QString m_completedWord;
-    int m_completedLength = 0;
+    // Set while an edit settles: offers made in answer to it replace the old ones once it has.
+    bool m_settling = false;
+    WordOffers m_offers;
 };

@@ -100,9 +100,10 @@ public:
     {
         if (kind == QAccessible::Value)
             return box()->text();
-        // What "Where am I" reads: the whole word, not the rest drawn after the cursor.
+        // What "Where am I" reads: the whole words offered, in order, not the rest drawn after
+        // the cursor.
         if (kind == QAccessible::Description)
-            return box()->offeredWord();
+            return box()->offers().words.join(QStringLiteral(", "));
         return QAccessibleWidget::text(kind);
     }
 

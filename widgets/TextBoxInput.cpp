@@ -139,14 +139,8 @@ bool TextBox::editingKey(QKeyEvent *event, bool apply)
 
 bool TextBox::event(QEvent *event)
 {
-    // A box that offers words keeps Tab for taking them: with nothing offered, a Tab that moved
-    // the focus on would send the rest of the typing and its Enter somewhere else.
-    if (event->type() == QEvent::KeyPress) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier
-            && (takeSuggestion(true) || m_offersWords))
-            return true;
-    }
+    if (event->type() == QEvent::KeyPress && offerKey(static_cast<QKeyEvent *>(event)))
+        return true;
     // The box's own keys win over any shortcut of the window.
     if (event->type() == QEvent::ShortcutOverride) {
         auto *key = static_cast<QKeyEvent *>(event);
@@ -163,11 +157,6 @@ void TextBox::keyPressEvent(QKeyEvent *event)
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         emit returnPressed();
         event->ignore();
-        return;
-    }
-    if (event->key() == Qt::Key_Right && event->modifiers() == Qt::NoModifier
-        && takeSuggestion(false)) {
-        event->accept();
         return;
     }
     if (!editingKey(event, true)) {

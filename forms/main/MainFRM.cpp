@@ -240,7 +240,6 @@ void MainFRM::createStrip()
     m_data->setGeometry(TwipWindow::toPixelRect(120, 0, 5295, 285));
     m_data->installEventFilter(this);
     m_completion = std::make_unique<InlineCompletion>(m_data, m_suggestions.get());
-    m_suggestions->whenEnglishRead(m_completion.get(), [this] { m_completion->sourceChanged(); });
     connect(m_data, &TextBox::returnPressed, this, &MainFRM::SpeakEnteredText);
 
     // A button, so that the keyboard and assistive technology reach the menu too.

@@ -5,7 +5,6 @@
 #include "Profanity.h"
 #include "WordCompletion.h"
 
-#include <QFutureWatcher>
 #include <QtConcurrent>
 
 #if defined(__GLIBC__)
@@ -32,11 +31,17 @@ QFuture<std::shared_ptr<const NgramIndex>> english()
 
 } // namespace
 
-WordSuggestions::WordSuggestions() : m_general(english())
+WordSuggestions::WordSuggestions(QObject *parent) : CompletionSource(parent)
 {
     auto model = std::make_unique<FrequencyModel>();
     m_model = model.get();
     m_completion = std::make_unique<WordCompletion>(std::move(model));
+    // A watcher of its own: a future has room for only one continuation, and the model is shared.
+    connect(&m_english, &QFutureWatcherBase::finished, this, [this] {
+        m_model->setGeneral(m_english.result());
+        emit offersChanged();
+    });
+    m_english.setFuture(english());
 }
 
 WordSuggestions::~WordSuggestions() = default;
@@ -46,28 +51,10 @@ void WordSuggestions::learn(const QString &line)
     m_completion->learn(line);
 }
 
-void WordSuggestions::takeGeneralWhenRead() const
+WordOffers WordSuggestions::offersFor(const QString &line) const
 {
-    if (m_general.isValid() && m_general.isFinished()) {
-        m_model->setGeneral(m_general.result());
-        m_general = {};
-    }
-}
-
-void WordSuggestions::whenEnglishRead(QObject *context, std::function<void()> then) const
-{
-    // A watcher of its own: a future has room for only one continuation, and the model is shared.
-    auto *watcher = new QFutureWatcher<std::shared_ptr<const NgramIndex>>(context);
-    QObject::connect(watcher, &QFutureWatcherBase::finished, context, [watcher, then] {
-        watcher->deleteLater();
-        then();
-    });
-    watcher->setFuture(english());
-}
-
-CompletionSource::Completion WordSuggestions::completionFor(const QString &line) const
-{
-    takeGeneralWhenRead();
     const WordCompletion::Suggestion suggestion = m_completion->suggestion(line);
-    return { suggestion.typed, suggestion.word };
+    if (suggestion.word.isEmpty())
+        return {};
+    return { suggestion.typed, { suggestion.word } };
 }

@@ -5,33 +5,29 @@
 
 #include "NgramIndex.h"
 
-#include <QFuture>
+#include <QFutureWatcher>
 
-#include <functional>
 #include <memory>
 
 class FrequencyModel;
 class WordCompletion;
 
 // The strip's completions: the lines said in this run (typed or from the board) over a model of
-// English, which is read on a thread of their own so that start-up does not wait for it.
+// English, which is read on a thread of their own so that start-up does not wait for it; what
+// is offered changes once it is.
 class WordSuggestions : public CompletionSource
 {
+    Q_OBJECT
 public:
-    WordSuggestions();
+    explicit WordSuggestions(QObject *parent = nullptr);
     ~WordSuggestions() override;
 
     void learn(const QString &line);
-    Completion completionFor(const QString &line) const override;
-    // Calls then on context's thread once the model of English is read, unless context is gone
-    // by then: what is offered may change.
-    void whenEnglishRead(QObject *context, std::function<void()> then) const;
+    WordOffers offersFor(const QString &line) const override;
 
 private:
-    void takeGeneralWhenRead() const;
-
     std::unique_ptr<WordCompletion> m_completion;
     // The model m_completion owns, to hand it the model of English once read.
     FrequencyModel *m_model = nullptr;
-    mutable QFuture<std::shared_ptr<const NgramIndex>> m_general;
+    QFutureWatcher<std::shared_ptr<const NgramIndex>> m_english;
 };

@@ -24,10 +24,12 @@ public:
         for (const QString &line : said)
             m_completion.learn(line);
     }
-    Completion completionFor(const QString &line) const override
+    WordOffers offersFor(const QString &line) const override
     {
         const WordCompletion::Suggestion suggestion = m_completion.suggestion(line);
-        return { suggestion.typed, suggestion.word };
+        if (suggestion.word.isEmpty())
+            return {};
+        return { suggestion.typed, { suggestion.word } };
     }
 
 private:
