@@ -7,6 +7,7 @@
 #include "InlineCompletion.h"
 #include "LineControl.h"
 #include "MenuForm.h"
+#include "OfferBand.h"
 #include "PressLabel.h"
 #include "QW.h"
 #include "ShapeControl.h"
@@ -240,6 +241,7 @@ void MainFRM::createStrip()
     m_data->setGeometry(TwipWindow::toPixelRect(120, 0, 5295, 285));
     m_data->installEventFilter(this);
     m_completion = std::make_unique<InlineCompletion>(m_data, m_suggestions.get());
+    m_offerBand = new OfferBand(m_data);
     connect(m_data, &TextBox::returnPressed, this, &MainFRM::SpeakEnteredText);
 
     // A button, so that the keyboard and assistive technology reach the menu too.

@@ -12,6 +12,7 @@
 class CornerButton;
 class InlineCompletion;
 class LineControl;
+class OfferBand;
 class PressLabel;
 class QCheckBox;
 class QLabel;
@@ -98,6 +99,8 @@ private:
     QRadioButton *m_notOnTop = nullptr;
     QPushButton *m_okay = nullptr;
     TextBox *m_data = nullptr;
+    // The words offered, a row of them under the strip.
+    OfferBand *m_offerBand = nullptr;
     CornerButton *m_menuLabel = nullptr;
     PressLabel *m_mover = nullptr;
     LineControl *m_bottom = nullptr;

@@ -77,7 +77,8 @@ void MenuForm::MNUAbout_Click()
             + speechEngineDescription()
             + QStringLiteral("\n\nEnter speaks the line; Esc stops every voice."
                              "\nUp and Down bring back earlier lines."
-                             "\nTab or Right takes the word offered."
+                             "\nTab or Right takes the word offered; F1, F2 and F3 take the "
+                             "first, second and third of the row under the strip, as a click does."
                              "\nF10 opens this menu; Shift+Tab reaches its button."
                              "\nOn the Quick Window, Tab walks the phrases, Space or Return says "
                              "one, and Esc stops it or closes the window."

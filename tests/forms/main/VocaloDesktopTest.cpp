@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 using namespace desktop;
@@ -256,6 +257,72 @@ TEST_F(RunningVocalo, TabWithNothingOfferedKeepsTheLineWholeAndLeavesThePanelAlo
             letters += after.pixelColor(x, y).lightness() < 100;
     EXPECT_LT(letters, 20) << "Enter no longer clears the box";
     EXPECT_TRUE(hasNetWmState(*strip, "_NET_WM_STATE_ABOVE"));
+}
+
+// The words said after "zorbly", which the model of English does not know, are its three
+// offers, the latest said first; they differ so much in length that the box shows which was taken.
+TEST_F(RunningVocalo, F1ToF3AndAClickOnTheRowTakeTheirWordAndTheRowFollowsTheStrip)
+{
+    greeting();
+    for (const char *line :
+        { "zorbly antidisestablishmentarianism", "zorbly hippopotamus", "zorbly ox" }) {
+        xdotool({ "type", "--delay", "20", line });
+        xdotool({ "key", "Return" });
+    }
+    // Where the black letters typed end; the word offered after them is drawn dimmed.
+    auto inkEnd = [&] {
+        const QImage box(screenshot(*strip, "vocalo-offer-taken"));
+        int end = 0;
+        for (int y = 3; y < 16; ++y)
+            for (int x = 10; x < 360; ++x)
+                if (box.pixelColor(x, y).lightness() < 100)
+                    end = std::max(end, x);
+        return end;
+    };
+    auto takeWith = [&](const std::function<void()> &pick) {
+        xdotool({ "type", "--delay", "20", "zorbly " });
+        const int typed = inkEnd();
+        pick();
+        int end = 0;
+        EXPECT_TRUE(waitUntil([&] { return (end = inkEnd()) > typed + 8; })) << "nothing taken";
+        xdotool({ "key", "ctrl+a", "BackSpace" });
+        return end;
+    };
+    std::vector<int> ends;
+    for (const char *key : { "F1", "F2", "F3" })
+        ends.push_back(takeWith([&] { xdotool({ "key", key }); }));
+    EXPECT_LT(ends[0], ends[1]) << "F1 takes ox, F2 hippopotamus";
+    EXPECT_LT(ends[1], ends[2]) << "F3 takes antidisestablishmentarianism";
+
+    const std::optional<WindowId> row = findWindow("Vocalo offers");
+    ASSERT_TRUE(row) << "the row of offers never showed";
+    WindowGeometry g = stripGeometry();
+    WindowGeometry r = geometry(*row).value_or(WindowGeometry {});
+    EXPECT_EQ(QRect(r.x, r.y, r.width, r.height), QRect(g.x, g.y + g.height, g.width, g.height))
+        << "just under the strip, as wide";
+    const int clicked = takeWith([&] {
+        pointerTo(r.x + r.width * 5 / 6, r.y + r.height / 2);
+        xdotool({ "click", "1" });
+    });
+    EXPECT_EQ(clicked, ends[2]) << "a click on the third word takes it";
+    EXPECT_EQ(focusedWindow(), *strip) << "the keyboard stays in the strip";
+
+    // Dragged by its grip until its bottom nearly meets the screen's, the strip has the row above.
+    const QStringList screen = run("xdotool", { "getdisplaygeometry" }).output.split(' ');
+    const int bottom = screen.value(1).trimmed().toInt();
+    pointerTo(g.x + 4, g.y + 9);
+    xdotool({ "mousedown", "1" });
+    for (int step = 1; step <= 10; ++step)
+        pointerTo(g.x + 4, g.y + 9 + (bottom - 14 - g.y - 9) * step / 10);
+    xdotool({ "mouseup", "1" });
+    xdotool({ "type", "--delay", "20", "zorbly " });
+    EXPECT_TRUE(waitUntil([&] {
+        g = stripGeometry();
+        r = geometry(*row).value_or(WindowGeometry {});
+        return g.y + g.height + r.height > bottom && r.viewable && r.y + r.height == g.y
+            && r.x == g.x;
+    })) << "strip at "
+        << g.y << ", row at " << r.y << " on a screen " << bottom << " high";
 }
 
 TEST_F(RunningVocalo, MenuOpensAtThePointerFromAClickOnTheCorner)
