@@ -9,21 +9,40 @@ namespace {
 
 using namespace std::string_view_literals;
 
-// Stems whose every word is offensive ("fucking", "bitches").
-constexpr std::array Stems { "asshole"sv, "bastard"sv, "bitch"sv, "bollock"sv, "bullshit"sv,
-    "cocksuck"sv, "cunt"sv, "dickhead"sv, "dumbass"sv, "fag"sv, "fuck"sv, "goddam"sv, "jackass"sv,
-    "motherf"sv, "nigg"sv, "retard"sv, "shit"sv, "slut"sv, "twat"sv, "wank"sv, "whore"sv };
+// Each offensive word, then the endings with which it stays offensive: "bitch es y ing" is also
+// bitches, bitchy and bitching. Only these whole words match, as the letters of many begin
+// ordinary words: "fag" of "Fagin", "nigg" of "niggardly", "retard" of "retardant", "cock" of
+// "cockpit", "ass" of "assistant", "dumb" of "dumbbell".
+constexpr std::array Words { "arse"sv, "ass es"sv, "asshole s"sv, "balls"sv, "bastard s 's"sv,
+    "bitch es 's y ing in ed iness"sv, "bollock s"sv, "boner s"sv, "boob s"sv,
+    "bullshit s ter ters ting ted"sv, "butt"sv, "cock s"sv, "cocksucker s 's"sv, "crap py"sv,
+    "cretin s"sv, "cunt s"sv, "damn ed"sv, "dick s"sv, "dickhead s"sv, "douche s"sv,
+    "dumb er est"sv, "dumbass es"sv, "dyke s"sv, "fag s got gots"sv, "freak s ing"sv,
+    "fuck s 's ed er ers er's in ing head heads wit wits"sv, "goddam n ned mit"sv, "hump ing"sv,
+    "idiot s ic"sv, "imbecile s"sv, "jackass es"sv, "jerk s"sv, "loser s"sv, "moron s ic"sv,
+    "motherfuck er ers er's ing in"sv, "nigga s"sv, "nigger s 's"sv, "piss ed es ing"sv, "porn"sv,
+    "prick s"sv, "pussy"sv, "queef"sv, "retard s ed"sv, "scum"sv, "sexy"sv,
+    "shit s 's ty ting ted head heads hole holes load storm less"sv, "slut s ty"sv, "spastic"sv,
+    "stupid est"sv, "suck s er"sv, "tits"sv, "turd s"sv, "twat s"sv, "wank s ed er ers ing"sv,
+    "weirdo s"sv, "whore s 's d house houses"sv, "whoring"sv };
 
-// Words offensive as they stand, whose letters also begin ordinary words ("cock" of
-// "cockpit", "ass" of "assistant", "dumb" of "dumbbell").
-constexpr std::array Words { "arse"sv, "ass"sv, "asses"sv, "balls"sv, "boner"sv, "boob"sv,
-    "boobs"sv, "butt"sv, "cock"sv, "cocks"sv, "crap"sv, "crappy"sv, "cretin"sv, "damn"sv,
-    "damned"sv, "dick"sv, "dicks"sv, "douche"sv, "dumb"sv, "dumber"sv, "dumbest"sv, "dyke"sv,
-    "freak"sv, "freaks"sv, "freaking"sv, "hump"sv, "humping"sv, "idiot"sv, "idiotic"sv, "idiots"sv,
-    "imbecile"sv, "jerk"sv, "jerks"sv, "loser"sv, "losers"sv, "moron"sv, "morons"sv, "nigger"sv,
-    "piss"sv, "pissed"sv, "porn"sv, "prick"sv, "pricks"sv, "pussy"sv, "queef"sv, "scum"sv, "sexy"sv,
-    "spastic"sv, "stupid"sv, "stupidest"sv, "sucker"sv, "suck"sv, "sucks"sv, "tits"sv, "turd"sv,
-    "weirdo"sv };
+// Whether word is entry's word with one of its endings, or none.
+bool isForm(std::string_view word, std::string_view entry)
+{
+    const size_t stemEnd = std::min(entry.find(' '), entry.size());
+    if (!word.starts_with(entry.substr(0, stemEnd)))
+        return false;
+    const std::string_view ending = word.substr(stemEnd);
+    if (ending.empty())
+        return true;
+    for (size_t start = stemEnd + 1; start < entry.size();) {
+        const size_t end = std::min(entry.find(' ', start), entry.size());
+        if (entry.substr(start, end - start) == ending)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -32,9 +51,8 @@ namespace Profanity {
 bool isOffensive(const QByteArray &word)
 {
     const std::string_view w(word.constData(), size_t(word.size()));
-    return std::find(Words.begin(), Words.end(), w) != Words.end()
-        || std::any_of(
-            Stems.begin(), Stems.end(), [w](std::string_view stem) { return w.starts_with(stem); });
+    return std::any_of(
+        Words.begin(), Words.end(), [w](std::string_view entry) { return isForm(w, entry); });
 }
 
 } // namespace Profanity

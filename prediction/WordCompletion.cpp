@@ -5,10 +5,10 @@
 
 namespace {
 
+// Nothing said yet, or a sentence's end after the last word (Characters.h).
 bool endsSentence(const QString &text)
 {
-    const QString trimmed = text.trimmed();
-    return trimmed.isEmpty() || Characters::endsSentence(trimmed.back());
+    return Words::previousTwoWords(text).second.isEmpty();
 }
 
 bool isAllUpper(const QString &text)

@@ -7,7 +7,7 @@ namespace {
 QString wordBefore(QStringView text, qsizetype &end)
 {
     for (; end > 0 && !Characters::isInWord(text, end - 1); --end)
-        if (Characters::endsSentence(text.at(end - 1)))
+        if (Characters::endsSentence(text, end - 1))
             return {};
     const qsizetype wordEnd = end;
     while (end > 0 && Characters::isInWord(text, end - 1))
@@ -27,8 +27,7 @@ QString normalised(QStringView word)
 QString trailingWord(const QString &text)
 {
     qsizetype start = text.size();
-    if (start > 1 && Characters::isApostrophe(text.back())
-        && Characters::isWordCharacter(text.at(start - 2)))
+    if (start > 1 && Characters::isApostrophe(text.back()) && Characters::isInWord(text, start - 2))
         --start;
     while (start > 0 && Characters::isInWord(text, start - 1))
         --start;

@@ -28,7 +28,7 @@ void forEach(QStringView text, Visit &&visit)
             sentenceStart = false;
             start = -1;
         }
-        if (i < text.size() && Characters::endsSentence(text.at(i)))
+        if (Characters::endsSentence(text, i))
             sentenceStart = true;
     }
 }

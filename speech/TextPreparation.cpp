@@ -59,6 +59,8 @@ bool SentenceSplitter::next(QString &sentence)
         qsizetype tokenLength = 0;
         qsizetype lastSpace = -1; // in piece
         qsizetype i = m_position;
+        // A sentence's end was read, and at most closing quotes and brackets came after it.
+        bool ended = false;
         for (; i < size; ++i) {
             const QChar c = m_text.at(i);
             if (isSpace(c)) {
@@ -67,12 +69,13 @@ bool SentenceSplitter::next(QString &sentence)
                 lastSpace = piece.size();
                 piece += u' ';
                 tokenLength = 0;
-                if (i > m_position && Characters::endsSentence(m_text.at(i - 1))) {
+                if (ended) {
                     ++i;
                     break;
                 }
                 continue;
             }
+            ended = ended || Characters::endsSentence(m_text, i);
             // A surrogate pair is never torn apart: the check happens at its first half.
             const qsizetype width = c.isHighSurrogate() ? 2 : 1;
             if (!c.isLowSurrogate() && tokenLength + width > MaxTokenLength) {

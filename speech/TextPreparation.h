@@ -15,8 +15,9 @@ constexpr qsizetype MaxTokenLength = 100;
 QString clean(const QString &text);
 
 // Hands out the sentences of a cleaned text one at a time, so a pasted megabyte is never split
-// up front. A sentence ends after . ! ? or at MaxSentenceLength (broken at a space where there is
-// one); a token longer than MaxTokenLength is broken into pieces of at most that length.
+// up front. A sentence ends where Characters reads a sentence's end (so not inside "3.5" or
+// after "e.g."), or at MaxSentenceLength (broken at a space where there is one); a token longer
+// than MaxTokenLength is broken into pieces of at most that length.
 class SentenceSplitter
 {
 public:

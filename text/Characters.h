@@ -9,18 +9,19 @@
 // sentences all agree on it.
 namespace Characters {
 
-// Letters, digits, combining marks, '_' and characters beyond the basic plane (both halves of
-// such a pair alike, so that no word ends inside one).
-bool isWordCharacter(QChar c);
-
 // ' and ’: between two word characters they join one word ("don't", "o'clock"); elsewhere they
 // quote.
 bool isApostrophe(QChar c);
 
-// Whether text[at] belongs to a word: a word character, or an apostrophe between two.
+// Whether text[at] belongs to a word: a letter, digit, combining mark or '_' (read by its whole
+// code point, so both halves of a pair agree and an emoji is no part of a word), or an
+// apostrophe between two.
 bool isInWord(QStringView text, qsizetype at);
 
-// . ! and ?
-bool endsSentence(QChar c);
+// Whether the . ! or ? at text[at] ends a sentence: it does where what follows, past any
+// closing quotes and brackets, is a space or the end of the text, so "3.5" and the first two of
+// "?!." run on. A full stop after a title ("Mr.") never does, and one that closes an
+// abbreviation of single letters ("e.g.", "U.S.") only where a capital comes next.
+bool endsSentence(QStringView text, qsizetype at);
 
 } // namespace Characters

@@ -181,4 +181,17 @@ void announceOffer(TextBox *box)
     auto *accessible = static_cast<TextBoxAccessible *>(QAccessible::queryAccessibleInterface(box));
     QAccessibleEvent shown(accessible->offer(), QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
+    // Orca 43 puts a notification on the braille display as a message of its own, made of the
+    // labels inside it (none here, so an empty line), for five seconds or until the next key: a
+    // braille reader would lose the line after every letter. A selection event right after it has
+    // Orca show the box's line again, and it says nothing of a selection that stays as it was.
+    // Only for the focused box: Orca would show the box's line whatever has the focus.
+    if (!box->hasFocus())
+        return;
+    int start = 0;
+    int end = 0;
+    accessible->selection(0, &start, &end);
+    QAccessibleTextSelectionEvent selection(box, start, end);
+    selection.setCursorPosition(box->cursorPosition());
+    QAccessible::updateAccessibility(&selection);
 }

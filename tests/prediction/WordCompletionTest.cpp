@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WordCompletion.h"
 #include "FrequencyModel.h"
+#include "Profanity.h"
 
 #include <gtest/gtest.h>
 
@@ -97,6 +98,16 @@ TEST(WordCompletionTest, ForgetsWhatFadedLongAgoAndKeepsWhatIsSaidOften)
     EXPECT_EQ(completion.suggestion("a ya").word, "yak");
     EXPECT_EQ(completion.suggestion("my yak is ").word, "hairy");
     EXPECT_EQ(completion.suggestion("we say " + fillerWord(3998) + ' ').word, fillerWord(3999));
+}
+
+TEST(ProfanityTest, BlocksOffensiveWordsInTheirFormsButNotTheOrdinaryWordsTheyBegin)
+{
+    for (const char *word : { "fuck", "fucking", "bitches", "shitty", "shithole", "nigger",
+             "retarded", "fags", "faggot", "whores", "goddamn", "motherfucker", "idiots" })
+        EXPECT_TRUE(Profanity::isOffensive(word)) << word;
+    for (const char *word : { "niggardly", "retardant", "retardation", "fagin", "wankel", "cockpit",
+             "assistant", "dumbbell", "fucky" })
+        EXPECT_FALSE(Profanity::isOffensive(word)) << word;
 }
 
 } // namespace

@@ -79,6 +79,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, SplitTest,
             "three_with_extra_spaces", "  One.  Two!\n\nThree? ", { "One.", "Two!", "Three?" } },
         SplitRow { "period_inside_token", "Version 2.2 is here.", { "Version 2.2 is here." } },
         SplitRow { "no_final_stop", "first. second", { "first.", "second" } },
+        SplitRow { "a_quote_closes_its_sentence_and_e_g_is_inside_one",
+            "He said \"Stop!\" Then e.g. this.", { "He said \"Stop!\"", "Then e.g. this." } },
         SplitRow { "long_token_cut", QString(250, u'x'),
             { QString(100, u'x') + u' ' + QString(100, u'x') + u' ' + QString(50, u'x') } }),
     [](const testing::TestParamInfo<SplitRow> &info) { return std::string(info.param.name); });

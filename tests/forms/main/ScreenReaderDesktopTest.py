@@ -103,6 +103,9 @@ class Orca:
                 size, quiet_since = now, time.monotonic()
         said = self.said()
         new, self.read = said[self.read:], len(said)
+        # What a braille display shows: Orca's last BRAILLE LINE, which no step may leave empty.
+        if re.findall(r"BRAILLE LINE:  '(.*)'", self.text)[-1:] == [""]:
+            new.append("(an empty braille line)")
         return new
 
     def end(self):
