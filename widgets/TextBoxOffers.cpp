@@ -32,8 +32,10 @@ void TextBox::showOffers(const WordOffers &before)
     update();
     emit offersChanged();
     // Once for each word: a letter typed that agrees with the first offer says nothing again.
+    // Only to the user typing here: a phrase of the board that changes what the empty strip
+    // offers would be a word out of nowhere.
     const QString first = offeredWord();
-    if (!first.isEmpty() && (before.isEmpty() || before.words.first() != first))
+    if (hasFocus() && !first.isEmpty() && (before.isEmpty() || before.words.first() != first))
         announceOffer(this);
 }
 

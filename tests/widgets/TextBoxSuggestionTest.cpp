@@ -2,9 +2,11 @@
 #include "CompletionSource.h"
 #include "FrequencyModel.h"
 #include "InlineCompletion.h"
+#include "OfferBand.h"
 #include "TextBox.h"
 #include "WordCompletion.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
@@ -12,6 +14,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -165,3 +169,83 @@ TEST_F(TextBoxSuggestionTest, IsDrawnDimmedAfterTheCursorAndNeverCopied)
 }
 
 } // namespace
+
+// Three words for whatever ends in "he", as a source with a model of English offers them.
+class ThreeWords : public CompletionSource
+{
+public:
+    WordOffers offersFor(const QString &line) const override
+    {
+        if (!line.endsWith(u"he"))
+            return {};
+        return { 2, { "hello", "help", "here" } };
+    }
+};
+
+class OfferRowTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        window.resize(369, 19);
+        box.setGeometry(8, 0, 353, 19);
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        box.setFocus();
+        QTest::keyClicks(&box, "I said he");
+    }
+
+    QAbstractButton *word(int n)
+    {
+        return row.findChild<QAbstractButton *>(QString("Offer%1").arg(n));
+    }
+
+    ThreeWords source;
+    QWidget window;
+    TextBox box { &window };
+    InlineCompletion completion { &box, &source };
+    OfferBand row { &box };
+};
+
+TEST_F(OfferRowTest, ShowsTheOffersInOrderAndEachKeyOrClickTakesItsWordAsOneUndoableEdit)
+{
+    ASSERT_TRUE(row.isVisible());
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&box);
+    EXPECT_EQ(accessible->text(QAccessible::Description), "hello, help, here");
+    for (int n = 1; n <= 3; ++n) {
+        QAccessibleInterface *button = QAccessible::queryAccessibleInterface(word(n));
+        EXPECT_EQ(button->role(), QAccessible::Button);
+        EXPECT_EQ(button->text(QAccessible::Name), box.offers().words.at(n - 1));
+    }
+    const struct
+    {
+        std::function<void()> pick;
+        QString text;
+    } picks[] = {
+        { [&] { QTest::keyClick(&box, Qt::Key_F1); }, "I said hello " },
+        { [&] { QTest::keyClick(&box, Qt::Key_F2); }, "I said help " },
+        { [&] { QTest::keyClick(&box, Qt::Key_F3); }, "I said here " },
+        { [&] { QTest::mouseClick(word(3), Qt::LeftButton); }, "I said here " },
+    };
+    for (const auto &pick : picks) {
+        pick.pick();
+        EXPECT_EQ(box.text(), pick.text);
+        EXPECT_TRUE(box.hasFocus()) << "the keyboard stays in the box";
+        EXPECT_FALSE(row.isVisible()) << "nothing offered after the word taken";
+        QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(box.text(), "I said he") << "one undo takes the word back";
+        EXPECT_TRUE(row.isVisible()) << "and the offers with it";
+    }
+    box.setEnabled(false);
+    EXPECT_FALSE(row.isVisible()) << "hidden while the box cannot take a word";
+}
+
+TEST(OfferRowPlace, IsUnderTheStripAndAboveItWhereTheScreenEnds)
+{
+    const QRect screen(0, 0, 1280, 1024);
+    EXPECT_EQ(OfferBand::placeFor(QRect(100, 500, 369, 19), 19, screen), QRect(100, 519, 369, 19));
+    EXPECT_EQ(OfferBand::placeFor(QRect(100, 1000, 369, 19), 19, screen), QRect(100, 981, 369, 19));
+    EXPECT_EQ(OfferBand::placeFor(QRect(100, 986, 369, 19), 19, screen), QRect(100, 1005, 369, 19))
+        << "just fits";
+}
