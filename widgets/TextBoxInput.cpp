@@ -31,6 +31,15 @@ bool isTypedText(const QKeyEvent *event)
         codePoints.begin(), codePoints.end(), [](uint c) { return QChar::isPrint(c); });
 }
 
+// Whether an arrow folds a selection to its end rather than stepping on from the cursor. Qt keeps
+// the desktop's keyboard scheme to itself; of its schemes, only the X11 family (X11, KDE and
+// GNOME), whose line edits fold, binds a key to Deselect.
+bool arrowsFoldSelections()
+{
+    static const bool folds = !QKeySequence::keyBindings(QKeySequence::Deselect).isEmpty();
+    return folds;
+}
+
 } // namespace
 
 bool TextBox::editingKey(QKeyEvent *event, bool apply)
@@ -112,6 +121,8 @@ bool TextBox::editingKey(QKeyEvent *event, bool apply)
             edit(By::User, [&](EditedLine &l) {
                 if (arrow.word)
                     l.moveByWord(forward, arrow.select);
+                else if (!arrow.select && l.hasSelection() && arrowsFoldSelections())
+                    l.foldSelection(arrow.right);
                 else
                     l.moveByLetter(forward, arrow.select);
             });

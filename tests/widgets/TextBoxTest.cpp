@@ -109,6 +109,10 @@ TEST_F(TextBoxTest, ArrowsMoveTheCursorAsInQtsLineEditInBothDirections)
         { { Qt::Key_End, none }, { Qt::Key_Right, shift }, { Qt::Key_Left, none } },
         { { Qt::Key_Home, none }, { Qt::Key_Right, shift }, { Qt::Key_Right, shift },
             { Qt::Key_Right, none } },
+        // Folded on the X11 desktops, stepped on from the cursor in Windows' scheme (offscreen).
+        { { Qt::Key_Home, none }, { Qt::Key_End, shift }, { Qt::Key_Left, none } },
+        { { Qt::Key_End, none }, { Qt::Key_Home, shift }, { Qt::Key_Right, none } },
+        { { Qt::Key_Home, none }, { Qt::Key_Right, shift | ctrl }, { Qt::Key_Left, none } },
     };
     for (const QString &text :
         { QStringLiteral("two words"), QString::fromUtf16(u"\u05E9\u05DC\u05D5\u05DD \u05DC\u05DA"),

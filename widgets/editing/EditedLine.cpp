@@ -138,9 +138,12 @@ void EditedLine::deleteWordForward()
 
 void EditedLine::moveByLetter(bool forward, bool select)
 {
-    // As in Qt's line edit, an arrow without Shift steps on from the cursor and drops the
-    // selection.
     moveCursor(forward ? nextLetter(m_cursor) : previousLetter(m_cursor), select);
+}
+
+void EditedLine::foldSelection(bool toEnd)
+{
+    moveCursor(toEnd ? selectionEnd() : selectionStart(), false);
 }
 
 void EditedLine::moveByWord(bool forward, bool select)

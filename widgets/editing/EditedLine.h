@@ -83,7 +83,12 @@ public:
     void deleteWordBack();
     void deleteWordForward();
 
+    // As in Qt's line edit, an arrow without Shift steps on from the cursor and drops the
+    // selection in Windows' keyboard scheme.
     void moveByLetter(bool forward, bool select);
+    // The X11 desktops' arrow on a selection instead: the cursor goes to the selection's start or
+    // end, in the order of the text whatever its direction, and the selection goes.
+    void foldSelection(bool toEnd);
     void moveByWord(bool forward, bool select);
 
     bool canUndo() const { return !m_undo.empty(); }
