@@ -27,7 +27,7 @@ int main(int argc, char **argv)
     // is for the person at the desk.
     forms.registerForm<MainFRM>(
         [] { return new MainFRM(createSpeechEngine("Vocalo", InCalls::Heard)); });
-    forms.registerForm<MenuForm>();
+    forms.registerForm<MenuForm>([] { return new MenuForm(MainFRM::menuCommands()); });
     forms.registerForm<QW>(
         [] { return new QW(createSpeechEngine("Vocalo phrase board", InCalls::Heard)); });
     forms.registerForm<Secret>();

@@ -3,6 +3,7 @@
 
 #include "Form.h"
 #include "LineRecall.h"
+#include "MenuForm.h"
 #include "SpeechEngine.h"
 
 #include <QPointer>
@@ -47,12 +48,16 @@ public:
 
     // Speaks what is in Data and, when DelEnterd is checked and the line can be heard, clears it.
     void SpeakEnteredText();
+    // What the menu's commands do to the strip, which it reaches through the registry.
+    static MenuForm::StripCommands menuCommands();
+    // Uncovers the options panel; the box takes no keys until Okay folds it away.
+    void openOptions();
+
     // Silences every voice of the program: this window's and the phrase board's, with what they
     // have queued. Returns whether any of them was speaking.
     bool stopAllVoices();
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     // The strip is the program: closing it from the task bar ends the program as Exit does,
     // rather than leaving hidden windows and speech workers running with nothing on screen.

@@ -3,25 +3,17 @@
 
 #include "Application.h"
 #include "FormRegistry.h"
-#include "MainFRM.h"
 #include "MessageBox.h"
 #include "SpeechEngineFactory.h"
-#include "TextBox.h"
 
 #include <QMenu>
 #include <QStyle>
 
-namespace {
-MainFRM &mainWindow()
-{
-    return FormRegistry::instance().reach<MainFRM>();
-}
-}
-
-MenuForm::MenuForm(QWidget *parent)
+MenuForm::MenuForm(StripCommands strip, QWidget *parent)
     : Form(parent,
         Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
             | Qt::WindowCloseButtonHint)
+    , m_strip(std::move(strip))
     , m_file(new QMenu(QStringLiteral("File"), this))
 {
     setWindowTitle(QStringLiteral("Menu"));
@@ -51,9 +43,7 @@ void MenuForm::load()
 
 void MenuForm::MNUOptions_Click()
 {
-    MainFRM &main = mainWindow();
-    main.Data().setEnabled(false);
-    main.twips().setHeight(MainFRM::ExpandedHeight);
+    m_strip.openOptions();
 }
 
 void MenuForm::MNUQuickWindow_Click()
@@ -65,9 +55,9 @@ void MenuForm::MNUQuickWindow_Click()
 void MenuForm::MNUSecretPlace_Click()
 {
     const QString code = QString::fromLatin1(AccessCode);
-    if (mainWindow().Data().text() == code)
-        mainWindow().Hide();
-    if (mainWindow().Data().text() == code)
+    if (m_strip.typedText() == code)
+        FormRegistry::instance().reach(FormNames::MainFRM).Hide();
+    if (m_strip.typedText() == code)
         FormRegistry::instance().reach(FormNames::Secret).Show();
 }
 

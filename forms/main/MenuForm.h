@@ -3,6 +3,8 @@
 
 #include "Form.h"
 
+#include <functional>
+
 class QMenu;
 
 // Never seen: it only owns the menu that the strip pops up from its menu corner, and runs the
@@ -13,7 +15,15 @@ class MenuForm : public Form
 public:
     static constexpr auto AccessCode = "ZAZORUROREZIVAVE";
 
-    explicit MenuForm(QWidget *parent = nullptr);
+    // What the commands do to the strip, handed in by whoever makes the menu: the menu knows no
+    // window of its own accord but by name.
+    struct StripCommands
+    {
+        std::function<void()> openOptions;
+        std::function<QString()> typedText;
+    };
+
+    explicit MenuForm(StripCommands strip, QWidget *parent = nullptr);
 
     void load() override;
 
@@ -26,5 +36,6 @@ private:
     void MNUAbout_Click();
     void MNUExit_Click();
 
+    StripCommands m_strip;
     QMenu *m_file;
 };

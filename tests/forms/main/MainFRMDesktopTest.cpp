@@ -33,7 +33,7 @@ protected:
         forms.registerForm<MainFRM>([] { return new MainFRM(createSpeechEngine("Vocalo test")); });
         forms.registerForm<QW>(
             [log = quickLog] { return new QW(std::make_unique<RecordingSpeechEngine>(log)); });
-        forms.registerForm<MenuForm>();
+        forms.registerForm<MenuForm>([] { return new MenuForm(MainFRM::menuCommands()); });
         forms.registerForm(FormNames::Secret, [] { return new Form; });
         // Every test starts after the greeting has been heard to its end.
         greeting = hear([&] {

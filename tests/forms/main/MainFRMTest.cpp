@@ -393,6 +393,7 @@ TEST_F(MainWindowFixture, UpAndDownRecallSpokenLinesAsAShellDoes)
         { "", Qt::Key_Up, "two more" }, { "", Qt::Key_Up, "two" }, { "", Qt::Key_Down, "two more" },
         { "", Qt::Key_Down, "" }, // this round's draft was the empty box
     };
+    typeIntoTheStrip();
     for (std::size_t row = 0; row < std::size(rows); ++row) {
         QTest::keyClicks(&main->Data(), QString::fromLatin1(rows[row].typed));
         QTest::keyClick(&main->Data(), rows[row].key);
@@ -423,6 +424,7 @@ TEST_F(MainWindowFixture, UpAndDownRecallSpokenLinesAsAShellDoes)
 TEST_F(MainWindowFixture, EscStopsOnlyTheStripsSpeechAndKeepsTheText)
 {
     waitForTick(); // the phrase board and its speech control exist
+    typeIntoTheStrip();
     QTest::keyClicks(&main->Data(), "half a line");
     for (int press = 0; press < 2; ++press)
         QTest::keyClick(&main->Data(), Qt::Key_Escape);

@@ -9,6 +9,7 @@
 #include "MessageBox.h"
 #include "QW.h"
 #include "RecordingSpeechEngine.h"
+#include "TextBox.h"
 
 #include <QMenu>
 #include <QTest>
@@ -31,7 +32,7 @@ protected:
             [log = mainLog] { return new MainFRM(std::make_unique<RecordingSpeechEngine>(log)); });
         forms.registerForm<QW>(
             [log = quickLog] { return new QW(std::make_unique<RecordingSpeechEngine>(log)); });
-        forms.registerForm<MenuForm>();
+        forms.registerForm<MenuForm>([] { return new MenuForm(MainFRM::menuCommands()); });
         forms.registerForm(FormNames::Secret, [] { return new Form; });
         main = &forms.reach<MainFRM>();
     }
@@ -57,6 +58,16 @@ protected:
     }
 
     // Waits for the timer to have run at least once more.
+    // The strip's own keys (Esc, Up, Down) are the box's while it has the keyboard, in the
+    // window that has it.
+    void typeIntoTheStrip()
+    {
+        main->show();
+        main->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+        main->Data().setFocus();
+    }
+
     void waitForTick()
     {
         const std::size_t before = mainLog->speeds.size();
