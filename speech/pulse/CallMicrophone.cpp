@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CallMicrophone.h"
+#include "AudioOutput.h"
 #include "FliteVoice.h"
 
 #include <atomic>
@@ -176,16 +177,20 @@ void CallMicrophone::soundServerChanged()
 
 void CallMicrophone::keepTrying()
 {
-    auto &absent = std::get<Absent>(m_state);
-    if (m_server.state() != SoundServer::State::Failed || absent.retry)
+    auto *absent = std::get_if<Absent>(&m_state);
+    if (!absent || m_server.state() != SoundServer::State::Failed || absent->retry)
         return;
-    absent.retry = makeTimer(m_server.api(), RetryInterval, retry, this);
+    absent->retry = makeTimer(m_server.api(), RetryInterval, retry, this);
 }
 
 void CallMicrophone::retry(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self)
 {
     auto *microphone = static_cast<CallMicrophone *>(self);
-    std::get<Absent>(microphone->m_state).retry.reset();
+    // The timer goes with the state that made it.
+    auto *absent = std::get_if<Absent>(&microphone->m_state);
+    if (!absent)
+        return;
+    absent->retry.reset();
     if (!microphone->m_ending)
         microphone->m_server.connect();
 }
@@ -357,4 +362,16 @@ void CallMicrophone::remove()
     m_state = removed;
     while (std::get<Removed>(m_state).unloading > 0 && !deadline.passed)
         m_server.wait();
+}
+
+void addCallMicrophone()
+{
+    CallMicrophone::instance();
+}
+
+void removeCallMicrophone()
+{
+    // Nothing to remove where no window was ever heard in calls.
+    if (CallMicrophone *microphone = CallMicrophone::existing())
+        microphone->remove();
 }

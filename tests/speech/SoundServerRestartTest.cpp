@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The sound server is missing when the program starts, dies while a line plays, ends a line's
-// stream, or is named a sink it does not have: the next text is heard. The test runs a PulseAudio
+// stream, or is named a sink it does not have: the next text is heard. One that hangs does not
+// hold a line for good. The test runs a PulseAudio
 // server of its own, so it can stop and start it; its own executable, so the process talks to no
 // other server first. The tests run in order and share the process's one connection, as the windows
 // of the program do.
@@ -117,6 +118,22 @@ TEST_F(SoundServerRestartTest, AfterTheServerEndsAStreamTheNextTextIsHeard)
     const std::size_t tail = std::min<std::size_t>(afterKill.size(), audio::SampleRate);
     EXPECT_FALSE(audio::isNonSilent(std::span<const int16_t>(afterKill).last(tail)));
     EXPECT_TRUE(heard(*engine, "Back again."));
+}
+
+// The server hangs while the stream rests corked: the next line cannot start on it, and plays out
+// unheard once the server has failed to answer (libpulse waits 30 seconds), rather than never.
+TEST_F(SoundServerRestartTest, ALineOnAServerThatHangsStillEnds)
+{
+    ASSERT_TRUE(server->start());
+    auto engine = createSpeechEngine("Vocalo test");
+    ASSERT_TRUE(heard(*engine, "Heard before the server hangs."));
+    ASSERT_TRUE(desktop::waitUntil([&] { return !engine->Speaking(); }, 20000));
+    // The stream corks after an idle second.
+    QTest::qWait(3000);
+    server->freeze();
+    engine->Speak("Nobody hears this.");
+    EXPECT_TRUE(desktop::waitUntil([&] { return !engine->Speaking(); }, 90000));
+    server->thaw();
 }
 
 // A PULSE_SINK naming no sink is asked for again on the default sink.
