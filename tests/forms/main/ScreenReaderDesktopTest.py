@@ -22,16 +22,20 @@ import time
 VOCALO, STOCK = sys.argv[1:3]
 
 # Each step: what a person does, the keys (xdotool arguments), what Orca says with Vocalo, and
-# with the stock program (None where the step does not apply there).
+# with the stock program (None where the step does not apply there). A person typing fast hears
+# the offer for what stands in the box once the typing pauses, not every offer on the way: an
+# utterance that ends in "?" may be missing, and "*?" is any one utterance or none.
 STEPS = [
     ("type d", ["type", "d"], ["d", "do."], None),
     ("type o", ["type", "o"], ["o", "don't."], None),
     ("type o", ["type", "o"], ["o", "door."], None),
-    ("type rb", ["type", "--delay", "250", "rb"], ["r", "doors.", "b", "doorbell."], None),
+    ("type rb", ["type", "--delay", "250", "rb"], ["r", "doors.?", "b", "doorbell."], None),
     ("Tab takes the word", ["key", "Tab"], ["tab", "doorbell", "rang."], None),
-    ("type zq", ["type", "--delay", "250", "zq"], ["z", "zero.", "q"], None),
+    ("type zq", ["type", "--delay", "250", "zq"], ["z", "zero.?", "q"], None),
     # The emptied line is offered a first word: what the run said last.
     ("Return", ["key", "Return"], ["return", "Doorbell."], None),
+    # A pick from the row is heard as the word written, like Tab's.
+    ("F1 takes the first word", ["key", "F1"], ["f1?", "Doorbell", "*?"], None),
     # Qt's line edit reports an empty run of text attributes, and Orca leaves off its last letter.
     ("Up recalls the line", ["key", "Up"], ["doorbell zq"], None),
     ("Shift+Tab", ["key", "shift+Tab"], ["left shift", "Menu push button."],
@@ -153,10 +157,21 @@ with open(os.path.join(tempfile.gettempdir(), "vocalo-orca-%d.lock" % os.getuid(
         finally:
             orca.end()
 
+def matches(heard, expected):
+    if not expected:
+        return not heard
+    want, rest = expected[0], expected[1:]
+    if want.endswith("?"):
+        if matches(heard, rest):
+            return True
+        want = want[:-1]
+    return bool(heard) and want in ("*", heard[0]) and matches(heard[1:], rest)
+
+
 failed = False
 for who, step, heard, expected in results:
-    mark = "  " if heard == expected else "!!"
-    failed |= heard != expected
-    print("%s %-9s %-20s heard %r%s" % (mark, who, step, heard,
-                                         "" if heard == expected else ", want %r" % expected))
+    ok = matches(heard, expected)
+    failed |= not ok
+    print("%s %-9s %-20s heard %r%s" % ("  " if ok else "!!", who, step, heard,
+                                         "" if ok else ", want %r" % expected))
 sys.exit(1 if failed else 0)

@@ -22,11 +22,14 @@ namespace {
 
 constexpr int StartTimeoutMs = 20000;
 
+// The program's windows but the row of offers, which comes and goes with what is typed.
 QStringList visibleVocaloWindows()
 {
+    const std::vector<WindowId> offers = visibleWindows("Vocalo offers");
     QStringList ids;
     for (const WindowId id : visibleWindowsOfClass("vocalo"))
-        ids << QString::number(id);
+        if (std::find(offers.begin(), offers.end(), id) == offers.end())
+            ids << QString::number(id);
     return ids;
 }
 
