@@ -127,6 +127,8 @@ void TextBox::settle(const Snapshot &before, By by)
     // Told whether or not a screen reader listens now, as Qt's line edit does: the events cost
     // next to nothing without one, and a test's handler hears them too.
     tellAssistiveTools(textChanged ? &change : nullptr, cursorMoved, selectionChanged);
+    if (std::exchange(m_announcePick, false))
+        announcePick(this);
     // Offers hold only until the next edit or cursor move: a completion makes new ones on
     // hearing of the user's edit, after the edit's own events, so that a screen reader says what
     // was typed before the word now offered; otherwise they go.

@@ -66,6 +66,8 @@ public:
     QString suggestion() const;
     // The first word offered, as Tab would write it; empty when nothing is offered.
     QString offeredWord() const { return m_offers.isEmpty() ? QString() : m_offers.words.first(); }
+    // The word last taken from the offers.
+    QString lastPick() const { return m_lastPick; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -153,6 +155,10 @@ private:
     // Tab, F1 to F3 and, at the end of the line, Right take an offer; a box that offers words
     // keeps Tab whether or not it takes one. Returns whether the key was used.
     bool offerKey(const QKeyEvent *event);
+    // Takes an offer; announce tells a screen reader which word was written where the key that
+    // took it gives the reader no cause to say so itself (Orca says what Tab writes, as it does
+    // for the completions of other programs, but not what a function key or a click writes).
+    bool takeOffer(qsizetype index, bool withSpace, bool announce);
     void drawSuggestion(QPainter &painter, QPointF baseline) const;
 
     void initStyleOption(QStyleOptionFrame *option) const;
@@ -174,4 +180,7 @@ private:
     // Set while an edit settles: offers made in answer to it replace the old ones once it has.
     bool m_settling = false;
     WordOffers m_offers;
+    QString m_lastPick;
+    // Set by a pick to be announced once the edit's own events have been told.
+    bool m_announcePick = false;
 };

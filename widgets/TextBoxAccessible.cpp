@@ -11,31 +11,36 @@ namespace {
 
 // Debian 12's Qt (6.4) sends a description change to AT-SPI with the object where the new text
 // belongs, and Orca 43 then says nothing; it does say a notification that shows, and inside a
-// status bar without naming the role. So the box holds a status bar with one notification,
-// named after the word offered, which shows again each time the offer changes.
-class OfferAccessible : public QAccessibleInterface
+// status bar without naming the role. So the box holds a status bar with two notifications, one
+// named after the word offered and one after the word last taken, each shown again to be said.
+// Two, because Orca reads a name when it gets to the event: a pick and the offer after it, said
+// through one object, would both be heard as the offer.
+class AnnouncementAccessible : public QAccessibleInterface
 {
 public:
-    OfferAccessible(TextBox *box, QAccessibleInterface *parent, QAccessible::Role role)
-        : m_box(box), m_parent(parent), m_role(role)
+    using Name = QString (TextBox::*)() const;
+
+    AnnouncementAccessible(
+        TextBox *box, QAccessibleInterface *parent, QAccessible::Role role, Name name = nullptr)
+        : m_box(box), m_parent(parent), m_role(role), m_name(name)
     { }
 
-    void setChild(QAccessibleInterface *child) { m_child = child; }
+    void addChild(QAccessibleInterface *child) { m_children.append(child); }
 
     bool isValid() const override { return true; }
     QObject *object() const override { return nullptr; }
     QWindow *window() const override { return m_parent->window(); }
     QAccessibleInterface *parent() const override { return m_parent; }
-    QAccessibleInterface *child(int index) const override { return index == 0 ? m_child : nullptr; }
-    int childCount() const override { return m_child ? 1 : 0; }
+    QAccessibleInterface *child(int index) const override { return m_children.value(index); }
+    int childCount() const override { return int(m_children.size()); }
     int indexOfChild(const QAccessibleInterface *child) const override
     {
-        return child && child == m_child ? 0 : -1;
+        return int(m_children.indexOf(child));
     }
     QAccessibleInterface *childAt(int, int) const override { return nullptr; }
     QString text(QAccessible::Text kind) const override
     {
-        return kind == QAccessible::Name && !m_child ? m_box->offeredWord() : QString();
+        return kind == QAccessible::Name && m_name ? (m_box->*m_name)() : QString();
     }
     void setText(QAccessible::Text, const QString &) override { }
     QRect rect() const override { return m_parent->rect(); }
@@ -43,15 +48,17 @@ public:
     QAccessible::State state() const override
     {
         QAccessible::State state;
-        state.invisible = m_box->offeredWord().isEmpty();
+        state.invisible = m_name ? (m_box->*m_name)().isEmpty()
+                                 : m_box->offeredWord().isEmpty() && m_box->lastPick().isEmpty();
         return state;
     }
 
 private:
     TextBox *m_box;
     QAccessibleInterface *m_parent;
-    QAccessibleInterface *m_child = nullptr;
+    QList<QAccessibleInterface *> m_children;
     QAccessible::Role m_role;
+    Name m_name;
 };
 
 // What screen readers ask of an editable line: its text, the cursor, the selection, where a
@@ -63,20 +70,25 @@ class TextBoxAccessible : public QAccessibleWidget,
 public:
     explicit TextBoxAccessible(TextBox *box) : QAccessibleWidget(box, QAccessible::EditableText)
     {
-        auto *status = new OfferAccessible(box, this, QAccessible::StatusBar);
-        m_offer = new OfferAccessible(box, status, QAccessible::Notification);
-        status->setChild(m_offer);
+        auto *status = new AnnouncementAccessible(box, this, QAccessible::StatusBar);
+        m_offer = new AnnouncementAccessible(
+            box, status, QAccessible::Notification, &TextBox::offeredWord);
+        m_pick = new AnnouncementAccessible(
+            box, status, QAccessible::Notification, &TextBox::lastPick);
+        status->addChild(m_offer);
+        status->addChild(m_pick);
         m_status = status;
-        QAccessible::registerAccessibleInterface(m_status);
-        QAccessible::registerAccessibleInterface(m_offer);
+        for (QAccessibleInterface *part : { m_status, m_offer, m_pick })
+            QAccessible::registerAccessibleInterface(part);
     }
     ~TextBoxAccessible() override
     {
-        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(m_offer));
-        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(m_status));
+        for (QAccessibleInterface *part : { m_pick, m_offer, m_status })
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(part));
     }
 
     QAccessibleInterface *offer() const { return m_offer; }
+    QAccessibleInterface *pick() const { return m_pick; }
     QAccessibleInterface *child(int index) const override
     {
         return index == 0 ? m_status : nullptr;
@@ -165,6 +177,7 @@ private:
 
     QAccessibleInterface *m_status;
     QAccessibleInterface *m_offer;
+    QAccessibleInterface *m_pick;
 };
 
 } // namespace
@@ -176,10 +189,12 @@ QAccessibleInterface *accessibleTextBox(const QString &className, QObject *objec
     return nullptr;
 }
 
-void announceOffer(TextBox *box)
+namespace {
+
+void announce(TextBox *box, QAccessibleInterface *(TextBoxAccessible::*part)() const)
 {
     auto *accessible = static_cast<TextBoxAccessible *>(QAccessible::queryAccessibleInterface(box));
-    QAccessibleEvent shown(accessible->offer(), QAccessible::ObjectShow);
+    QAccessibleEvent shown((accessible->*part)(), QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
     // Orca 43 puts a notification on the braille display as a message of its own, made of the
     // labels inside it (none here, so an empty line), for five seconds or until the next key: a
@@ -194,4 +209,16 @@ void announceOffer(TextBox *box)
     QAccessibleTextSelectionEvent selection(box, start, end);
     selection.setCursorPosition(box->cursorPosition());
     QAccessible::updateAccessibility(&selection);
+}
+
+} // namespace
+
+void announceOffer(TextBox *box)
+{
+    announce(box, &TextBoxAccessible::offer);
+}
+
+void announcePick(TextBox *box)
+{
+    announce(box, &TextBoxAccessible::pick);
 }

@@ -9,3 +9,6 @@ QAccessibleInterface *accessibleTextBox(const QString &className, QObject *objec
 class TextBox;
 // Tells assistive technology the word the box now offers, which is no part of its text.
 void announceOffer(TextBox *box);
+// Tells it the word just taken from the offers (TextBox::lastPick()), where the key that took it
+// gives a screen reader no cause to say what was written.
+void announcePick(TextBox *box);

@@ -46,9 +46,16 @@ QString TextBox::suggestion() const
 
 bool TextBox::takeOffer(qsizetype index, bool withSpace)
 {
+    return takeOffer(index, withSpace, true);
+}
+
+bool TextBox::takeOffer(qsizetype index, bool withSpace, bool announce)
+{
     if (index >= m_offers.words.size() || m_line.cursor() != m_line.size() || m_line.hasSelection())
         return false;
-    const QString word = withSpace ? m_offers.words.at(index) + u' ' : m_offers.words.at(index);
+    m_lastPick = m_offers.words.at(index);
+    m_announcePick = announce;
+    const QString word = withSpace ? m_lastPick + u' ' : m_lastPick;
     const int typed = int(m_offers.typed);
     // One edit of its own, so that one undo takes the whole word back. The letters typed are
     // written again with the rest: a screen reader says what was inserted, and the rest alone
@@ -69,7 +76,7 @@ bool TextBox::offerKey(const QKeyEvent *event)
     // With nothing offered, a Tab that moved the focus on would send the rest of the typing and
     // its Enter somewhere else.
     if (event->key() == Qt::Key_Tab)
-        return takeOffer(0) || m_offersWords;
+        return takeOffer(0, true, false) || m_offersWords;
     return event->key() == Qt::Key_Right && takeOffer(0, false);
 }
 

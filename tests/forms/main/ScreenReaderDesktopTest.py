@@ -35,7 +35,7 @@ STEPS = [
     # The emptied line is offered a first word: what the run said last.
     ("Return", ["key", "Return"], ["return", "Doorbell."], None),
     # A pick from the row is heard as the word written, like Tab's.
-    ("F1 takes the first word", ["key", "F1"], ["f1?", "Doorbell", "*?"], None),
+    ("F1 takes the first word", ["key", "F1"], ["F1?", "Doorbell.", "*?"], None),
     # Qt's line edit reports an empty run of text attributes, and Orca leaves off its last letter.
     ("Up recalls the line", ["key", "Up"], ["doorbell zq"], None),
     ("Shift+Tab", ["key", "shift+Tab"], ["left shift", "Menu push button."],
