@@ -40,53 +40,74 @@ bool arrowsFoldSelections()
     return folds;
 }
 
+// The clipboard's keys act on the box itself; every other key is a step of the line.
+struct Command
+{
+    QKeySequence::StandardKey key;
+    void (*run)(TextBox &box);
+};
+const Command commands[] = {
+    { QKeySequence::Copy, [](TextBox &box) { box.copy(); } },
+    { QKeySequence::Cut, [](TextBox &box) { box.cut(); } },
+    { QKeySequence::Paste, [](TextBox &box) { box.paste(); } },
+};
+struct Binding
+{
+    QKeySequence::StandardKey key;
+    void (*step)(EditedLine &line);
+};
+const Binding bindings[] = {
+    { QKeySequence::Undo, [](EditedLine &l) { l.undo(); } },
+    { QKeySequence::Redo, [](EditedLine &l) { l.redo(); } },
+    { QKeySequence::SelectAll, [](EditedLine &l) { l.selectAll(); } },
+    { QKeySequence::MoveToStartOfLine, [](EditedLine &l) { l.moveCursor(0, false); } },
+    { QKeySequence::MoveToStartOfBlock, [](EditedLine &l) { l.moveCursor(0, false); } },
+    { QKeySequence::SelectStartOfLine, [](EditedLine &l) { l.moveCursor(0, true); } },
+    { QKeySequence::SelectStartOfBlock, [](EditedLine &l) { l.moveCursor(0, true); } },
+    { QKeySequence::MoveToEndOfLine, [](EditedLine &l) { l.moveCursor(l.size(), false); } },
+    { QKeySequence::MoveToEndOfBlock, [](EditedLine &l) { l.moveCursor(l.size(), false); } },
+    { QKeySequence::SelectEndOfLine, [](EditedLine &l) { l.moveCursor(l.size(), true); } },
+    { QKeySequence::SelectEndOfBlock, [](EditedLine &l) { l.moveCursor(l.size(), true); } },
+    { QKeySequence::Delete, [](EditedLine &l) { l.deleteForward(); } },
+    { QKeySequence::DeleteEndOfWord, [](EditedLine &l) { l.deleteWordForward(); } },
+    { QKeySequence::DeleteStartOfWord, [](EditedLine &l) { l.deleteWordBack(); } },
+    { QKeySequence::DeleteEndOfLine,
+        [](EditedLine &l) {
+            l.moveCursor(l.size(), true);
+            l.removeSelection();
+        } },
+    { QKeySequence::DeleteCompleteLine,
+        [](EditedLine &l) {
+            l.selectAll();
+            l.removeSelection();
+        } },
+    { QKeySequence::Backspace, [](EditedLine &l) { l.backspace(); } },
+};
+
+// The arrows follow the screen: in a line laid out right to left, Left steps on into the
+// text, as in Qt's line edit.
+struct Arrow
+{
+    QKeySequence::StandardKey key;
+    bool right;
+    bool word;
+    bool select;
+};
+const Arrow arrows[] = {
+    { QKeySequence::MoveToNextChar, true, false, false },
+    { QKeySequence::SelectNextChar, true, false, true },
+    { QKeySequence::MoveToPreviousChar, false, false, false },
+    { QKeySequence::SelectPreviousChar, false, false, true },
+    { QKeySequence::MoveToNextWord, true, true, false },
+    { QKeySequence::SelectNextWord, true, true, true },
+    { QKeySequence::MoveToPreviousWord, false, true, false },
+    { QKeySequence::SelectPreviousWord, false, true, true },
+};
+
 } // namespace
 
 bool TextBox::editingKey(QKeyEvent *event, bool apply)
 {
-    // The clipboard's keys act on the box itself; every other key is a step of the line.
-    struct Command
-    {
-        QKeySequence::StandardKey key;
-        void (*run)(TextBox &box);
-    };
-    static const Command commands[] = {
-        { QKeySequence::Copy, [](TextBox &box) { box.copy(); } },
-        { QKeySequence::Cut, [](TextBox &box) { box.cut(); } },
-        { QKeySequence::Paste, [](TextBox &box) { box.paste(); } },
-    };
-    struct Binding
-    {
-        QKeySequence::StandardKey key;
-        void (*step)(EditedLine &line);
-    };
-    static const Binding bindings[] = {
-        { QKeySequence::Undo, [](EditedLine &l) { l.undo(); } },
-        { QKeySequence::Redo, [](EditedLine &l) { l.redo(); } },
-        { QKeySequence::SelectAll, [](EditedLine &l) { l.selectAll(); } },
-        { QKeySequence::MoveToStartOfLine, [](EditedLine &l) { l.moveCursor(0, false); } },
-        { QKeySequence::MoveToStartOfBlock, [](EditedLine &l) { l.moveCursor(0, false); } },
-        { QKeySequence::SelectStartOfLine, [](EditedLine &l) { l.moveCursor(0, true); } },
-        { QKeySequence::SelectStartOfBlock, [](EditedLine &l) { l.moveCursor(0, true); } },
-        { QKeySequence::MoveToEndOfLine, [](EditedLine &l) { l.moveCursor(l.size(), false); } },
-        { QKeySequence::MoveToEndOfBlock, [](EditedLine &l) { l.moveCursor(l.size(), false); } },
-        { QKeySequence::SelectEndOfLine, [](EditedLine &l) { l.moveCursor(l.size(), true); } },
-        { QKeySequence::SelectEndOfBlock, [](EditedLine &l) { l.moveCursor(l.size(), true); } },
-        { QKeySequence::Delete, [](EditedLine &l) { l.deleteForward(); } },
-        { QKeySequence::DeleteEndOfWord, [](EditedLine &l) { l.deleteWordForward(); } },
-        { QKeySequence::DeleteStartOfWord, [](EditedLine &l) { l.deleteWordBack(); } },
-        { QKeySequence::DeleteEndOfLine,
-            [](EditedLine &l) {
-                l.moveCursor(l.size(), true);
-                l.removeSelection();
-            } },
-        { QKeySequence::DeleteCompleteLine,
-            [](EditedLine &l) {
-                l.selectAll();
-                l.removeSelection();
-            } },
-        { QKeySequence::Backspace, [](EditedLine &l) { l.backspace(); } },
-    };
     for (const Command &command : commands) {
         if (event->matches(command.key)) {
             if (apply)
@@ -94,25 +115,6 @@ bool TextBox::editingKey(QKeyEvent *event, bool apply)
             return true;
         }
     }
-    // The arrows follow the screen: in a line laid out right to left, Left steps on into the
-    // text, as in Qt's line edit.
-    struct Arrow
-    {
-        QKeySequence::StandardKey key;
-        bool right;
-        bool word;
-        bool select;
-    };
-    static const Arrow arrows[] = {
-        { QKeySequence::MoveToNextChar, true, false, false },
-        { QKeySequence::SelectNextChar, true, false, true },
-        { QKeySequence::MoveToPreviousChar, false, false, false },
-        { QKeySequence::SelectPreviousChar, false, false, true },
-        { QKeySequence::MoveToNextWord, true, true, false },
-        { QKeySequence::SelectNextWord, true, true, true },
-        { QKeySequence::MoveToPreviousWord, false, true, false },
-        { QKeySequence::SelectPreviousWord, false, true, true },
-    };
     for (const Arrow &arrow : arrows) {
         if (!event->matches(arrow.key))
             continue;

@@ -31,6 +31,7 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -331,6 +332,10 @@ struct Figures
 {
     Latencies splash;
     long rssKiB = 0;
+    // From the strip on the screen to its row of offers (the model of English's first word on the
+    // empty line), and the CPU the process spent in its first five seconds.
+    double stripToFirstOfferMs = std::numeric_limits<double>::quiet_NaN();
+    double cpuFirstFiveSeconds = std::numeric_limits<double>::quiet_NaN();
     Latencies vocaloIdle;
     Latencies vocaloBackToBack;
     // The same lines as the "Vocalo" microphone carries them into a call.
@@ -430,9 +435,15 @@ void startVocalo(Session &session, Figures &figures)
         fail("no greeting heard");
     if (!windowShows("Vocalo 1.0", 30s, 5))
         fail("the strip never showed");
+    const Clock::time_point stripShown = Clock::now();
+    if (windowShows("Vocalo offers", 30s, 1))
+        figures.stripToFirstOfferMs = msBetween(stripShown, Clock::now());
+    const pid_t pid = pidOf(*session.vocalo);
+    std::this_thread::sleep_until(launched + 5s);
+    figures.cpuFirstFiveSeconds = processstats::cpuSeconds(pid);
     if (!monitor.waitForSilence(1500ms, 30s))
         fail("the greeting never ended");
-    figures.rssKiB = processstats::rssKiB(pidOf(*session.vocalo));
+    figures.rssKiB = processstats::rssKiB(pid);
 }
 
 // Vocalo's lines after idle and back to back, and Esc a second into a line of several seconds:
@@ -608,6 +619,8 @@ void printReport(const Session &session, const std::string &server, const Figure
     }
     if (session.withVocalo) {
         std::printf("RSS after start-up: %.1f MiB\n", static_cast<double>(f.rssKiB) / 1024);
+        std::printf("Strip shown -> first offer shown: %s ms; CPU in the first 5 s: %s s\n",
+            number(f.stripToFirstOfferMs).c_str(), number(f.cpuFirstFiveSeconds, 2).c_str());
         std::printf("Process start -> splash mapped: median %s ms (%s to %s, %zu starts)\n",
             number(f.splash.median()).c_str(), number(f.splash.min()).c_str(),
             number(f.splash.max()).c_str(), f.splash.ms.size());
@@ -619,6 +632,8 @@ QJsonObject report(const Session &session, const std::string &server, const Figu
     QJsonObject json { { "text", QString::fromStdString(session.options.text) },
         { "sound_server", QString::fromStdString(server) },
         { "rss_after_startup_kib", static_cast<qint64>(f.rssKiB) },
+        { "strip_to_first_offer_ms", jsonNumber(f.stripToFirstOfferMs, 1) },
+        { "cpu_first_five_seconds", jsonNumber(f.cpuFirstFiveSeconds, 2) },
         { "start_to_splash_mapped_ms", jsonLatencies(f.splash) } };
     if (session.speech) {
         json["enter_to_first_audible"] = QJsonObject {
