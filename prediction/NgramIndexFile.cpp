@@ -7,6 +7,9 @@
 #include <array>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+
 namespace {
 
 constexpr char Magic[8] = { 'V', 'o', 'c', 'N', 'g', 'r', 'a', 'm' };
@@ -153,8 +156,14 @@ NgramIndexFile::Mapped NgramIndexFile::map(const QString &path)
         return refused(
             QStringLiteral("%1 bytes where its header promises %2").arg(file->size()).arg(size));
 
-    // Read through a small buffer rather than the mapping: pages read through the mapping
-    // would stay in the program's resident memory, and the queries touch few of them.
+    // A fault maps the whole block of the page cache that holds the page asked for, and a file
+    // written or read ahead in one go is cached in blocks of up to 2 MB, while the queries read
+    // a few bytes here and there. So the file is dropped from the cache (unless another program
+    // maps it) and read again without reading ahead, page by page, through a small buffer
+    // rather than the mapping: the program's resident share stays with the pages around those
+    // the queries read (0.8 MB for the first offer instead of 4).
+    posix_fadvise(file->handle(), 0, 0, POSIX_FADV_DONTNEED);
+    posix_fadvise(file->handle(), 0, 0, POSIX_FADV_RANDOM);
     Checksum checksum;
     Header unsummed = header;
     unsummed.checksum = 0;
@@ -165,9 +174,11 @@ NgramIndexFile::Mapped NgramIndexFile::map(const QString &path)
     if (checksum.sum() != header.checksum)
         return refused(QStringLiteral("damaged (its checksum does not match)"));
 
-    const uchar *data = file->map(0, qint64(size));
+    uchar *data = file->map(0, qint64(size));
     if (!data)
         return refused(file->errorString());
+    // Nor does a page the cache has lost since bring its neighbours along.
+    madvise(data, size_t(size), MADV_RANDOM);
     Ngram::Tables tables;
     const uchar *at = data + sizeof header;
     auto next = [&](Section section) {
