@@ -227,9 +227,11 @@ QList<NgramIndex::Scored> NgramIndex::likeliest(
     for (const auto &[word, found] : likeliest.found()) {
         const std::string_view text = wordAt(word);
         // A word the model has after these words at a lower level may be known higher up with a
-        // probability of its own.
+        // probability of its own, which ranks it.
         words.append(
             { QString::fromUtf8(text.data(), qsizetype(text.size())), probability(context, word) });
     }
+    std::stable_sort(words.begin(), words.end(),
+        [](const Scored &a, const Scored &b) { return a.probability > b.probability; });
     return words;
 }

@@ -87,6 +87,51 @@ bool fitsTogether(const Header &header)
         && header.sentenceStart < words && header.unigramEnd <= bytes[Followers] / 4;
 }
 
+// Whether the header and the rest of the file, read from after the header on, give the
+// header's checksum.
+bool sumsUp(QFile &file, const Header &header)
+{
+    // A fault maps the whole block of the page cache that holds the page asked for, and a file
+    // written or read ahead in one go is cached in blocks of up to 2 MB, while the queries read
+    // a few bytes here and there. So the file is dropped from the cache (unless another program
+    // maps it) and read again without reading ahead, page by page, through a small buffer
+    // rather than the mapping: the program's resident share stays with the pages around those
+    // the queries read (0.8 MB for the first offer instead of 4).
+    posix_fadvise(file.handle(), 0, 0, POSIX_FADV_DONTNEED);
+    posix_fadvise(file.handle(), 0, 0, POSIX_FADV_RANDOM);
+    Checksum checksum;
+    Header unsummed = header;
+    unsummed.checksum = 0;
+    checksum.add(reinterpret_cast<const char *>(&unsummed), sizeof unsummed);
+    QByteArray chunk(1 << 16, Qt::Uninitialized);
+    for (qint64 read; (read = file.read(chunk.data(), chunk.size())) > 0;)
+        checksum.add(chunk.constData(), read);
+    return checksum.sum() == header.checksum;
+}
+
+// The tables of a file mapped at data.
+Ngram::Tables tablesAt(const uchar *data, const Header &header)
+{
+    Ngram::Tables tables;
+    const uchar *at = data + sizeof header;
+    auto next = [&](Section section) {
+        const uchar *start = at;
+        at += aligned(header.bytes[section]);
+        return start;
+    };
+    tables.text = { reinterpret_cast<const char *>(next(Text)), size_t(header.bytes[Text]) };
+    tables.offsets = table<quint32>(next(Offsets), header.bytes[Offsets]);
+    tables.probability = table<quint16>(next(Probability), header.bytes[Probability]);
+    tables.backoff = table<quint16>(next(Backoff), header.bytes[Backoff]);
+    tables.followers = table<quint32>(next(Followers), header.bytes[Followers]);
+    tables.firstFollower = table<quint32>(next(FirstFollower), header.bytes[FirstFollower]);
+    tables.pairs = table<Ngram::Pair>(next(Pairs), header.bytes[Pairs]);
+    tables.firstPair = table<quint32>(next(FirstPair), header.bytes[FirstPair]);
+    tables.unigramEnd = header.unigramEnd;
+    tables.sentenceStart = header.sentenceStart;
+    return tables;
+}
+
 NgramIndexFile::Mapped refused(const QString &why)
 {
     return { {}, {}, why };
@@ -156,22 +201,7 @@ NgramIndexFile::Mapped NgramIndexFile::map(const QString &path)
         return refused(
             QStringLiteral("%1 bytes where its header promises %2").arg(file->size()).arg(size));
 
-    // A fault maps the whole block of the page cache that holds the page asked for, and a file
-    // written or read ahead in one go is cached in blocks of up to 2 MB, while the queries read
-    // a few bytes here and there. So the file is dropped from the cache (unless another program
-    // maps it) and read again without reading ahead, page by page, through a small buffer
-    // rather than the mapping: the program's resident share stays with the pages around those
-    // the queries read (0.8 MB for the first offer instead of 4).
-    posix_fadvise(file->handle(), 0, 0, POSIX_FADV_DONTNEED);
-    posix_fadvise(file->handle(), 0, 0, POSIX_FADV_RANDOM);
-    Checksum checksum;
-    Header unsummed = header;
-    unsummed.checksum = 0;
-    checksum.add(reinterpret_cast<const char *>(&unsummed), sizeof unsummed);
-    QByteArray chunk(1 << 16, Qt::Uninitialized);
-    for (qint64 read; (read = file->read(chunk.data(), chunk.size())) > 0;)
-        checksum.add(chunk.constData(), read);
-    if (checksum.sum() != header.checksum)
+    if (!sumsUp(*file, header))
         return refused(QStringLiteral("damaged (its checksum does not match)"));
 
     uchar *data = file->map(0, qint64(size));
@@ -179,23 +209,6 @@ NgramIndexFile::Mapped NgramIndexFile::map(const QString &path)
         return refused(file->errorString());
     // Nor does a page the cache has lost since bring its neighbours along.
     madvise(data, size_t(size), MADV_RANDOM);
-    Ngram::Tables tables;
-    const uchar *at = data + sizeof header;
-    auto next = [&](Section section) {
-        const uchar *start = at;
-        at += aligned(header.bytes[section]);
-        return start;
-    };
-    tables.text = { reinterpret_cast<const char *>(next(Text)), size_t(header.bytes[Text]) };
-    tables.offsets = table<quint32>(next(Offsets), header.bytes[Offsets]);
-    tables.probability = table<quint16>(next(Probability), header.bytes[Probability]);
-    tables.backoff = table<quint16>(next(Backoff), header.bytes[Backoff]);
-    tables.followers = table<quint32>(next(Followers), header.bytes[Followers]);
-    tables.firstFollower = table<quint32>(next(FirstFollower), header.bytes[FirstFollower]);
-    tables.pairs = table<Ngram::Pair>(next(Pairs), header.bytes[Pairs]);
-    tables.firstPair = table<quint32>(next(FirstPair), header.bytes[FirstPair]);
-    tables.unigramEnd = header.unigramEnd;
-    tables.sentenceStart = header.sentenceStart;
     // The mapping lives as long as the file object.
-    return { std::move(file), tables, {} };
+    return { std::move(file), tablesAt(data, header), {} };
 }

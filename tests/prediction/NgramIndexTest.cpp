@@ -44,7 +44,7 @@ TEST(NgramIndexTest, OffersTheThreeLikeliestWordsAfterTwoWordsOneOrNone)
     } rows[] = {
         { "", "", "", "i the yeah" },
         { "", "thank", "", "you god goodness" },
-        { "would", "like", "", "to you it" },
+        { "would", "like", "", "to a you" },
         { "cup", "of", "t", "tea the them" },
         { "qxzv", "of", "t", "the them that" },
         { "", "", "qxzvq", "" },
