@@ -116,4 +116,34 @@ TEST(NgramIndexTest, AMissingCutForeignOrDamagedFileIsRefused)
     EXPECT_FALSE(SphinxModel(damaged).error().isEmpty());
 }
 
+// Tables that point past their ends and at words they lack, as a file could whose checksum
+// holds: the queries stay inside them (AddressSanitizer's builds tell) and offer nothing wrong.
+TEST(NgramIndexTest, TablesThatSayMoreThanTheyHoldAreNeverReadPastTheirEnds)
+{
+    // On the heap, where a read past its end is seen.
+    const std::vector<char> text { 'a', 'b' };
+    const std::vector<quint16> codes { 1, 1 };
+    const std::vector<quint32> followers { Ngram::follower(7, 0.5), Ngram::follower(1, 0.1) };
+    const std::vector<Ngram::Pair> pairs { { Ngram::follower(0, 1), 5 } };
+    const struct
+    {
+        const char *what;
+        std::vector<quint32> offsets, firstFollower, firstPair;
+    } rows[] = {
+        { "a word past the text", { 0, 1, 99 }, { 0, 1, 2 }, { 0, 1, 1 } },
+        { "followers and pairs past theirs", { 0, 1, 2 }, { 0, 9, 1 }, { 0, 3, 1 } },
+    };
+    for (const auto &row : rows) {
+        const NgramIndex crafted({ { text.data(), text.size() }, row.offsets, codes, codes,
+                                     followers, 1, row.firstFollower, pairs, row.firstPair, 0 },
+            {});
+        for (const char *second : { "", "a", "b" }) {
+            for (const char *prefix : { "", "b", "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb" })
+                for (const NgramIndex::Scored &scored : crafted.likeliest("a", second, prefix, 3))
+                    EXPECT_TRUE(scored.word == "a" || scored.word == "b") << row.what;
+            EXPECT_GE(crafted.probability("a", second, "b"), 0) << row.what;
+        }
+    }
+}
+
 } // namespace
