@@ -3,6 +3,7 @@
 
 #include "Words.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -99,7 +100,8 @@ void FrequencyModel::rescaleIfLarge()
     m_lineWeight = 1;
 }
 
-QString FrequencyModel::mostLikelyWord(const QString &before, const QString &prefix) const
+QStringList FrequencyModel::likeliestWords(
+    const QString &before, const QString &prefix, int count) const
 {
     const auto [first, previous] = Words::previousTwoWords(before);
     const QString pair = previous.isEmpty() ? QString() : first + u' ' + previous;
@@ -115,8 +117,9 @@ QString FrequencyModel::mostLikelyWord(const QString &before, const QString &pre
     const std::array<double, 2> trusted { trust(contexts[0]), trust(contexts[1]) };
     const double saidShare = prefix.isEmpty() ? 0 : SaidShare;
 
-    QString best;
-    double bestScore = 0;
+    // The best words by score, each once: a word scores the same wherever it was found. Of two
+    // as likely, the one found first.
+    QList<std::pair<double, QString>> best;
     auto consider = [&](const QString &word, double general) {
         if (word.size() <= prefix.size())
             return;
@@ -124,10 +127,15 @@ QString FrequencyModel::mostLikelyWord(const QString &before, const QString &pre
         for (size_t i = contexts.size(); i-- > 0;)
             if (contexts[i])
                 score = trusted[i] * contexts[i]->share(word) + (1 - trusted[i]) * score;
-        if (score > bestScore) {
-            bestScore = score;
-            best = word;
-        }
+        const auto at = std::find_if(
+            best.begin(), best.end(), [&](const auto &ranked) { return ranked.first < score; });
+        if (!(score > 0) || at - best.begin() >= count
+            || std::any_of(
+                best.begin(), at, [&](const auto &ranked) { return ranked.second == word; }))
+            return;
+        best.insert(at, { score, word });
+        if (best.size() > count)
+            best.removeLast();
     };
     const NgramIndex::Context english = m_general->context(first, previous);
     auto considerStartingWith = [&](const Weights &weights) {
@@ -143,7 +151,10 @@ QString FrequencyModel::mostLikelyWord(const QString &before, const QString &pre
     // them down: "the" after anything would mostly be wrong.
     if (!prefix.isEmpty())
         considerStartingWith(m_said);
-    const NgramIndex::Best likeliest = m_general->best(english, prefix);
-    consider(likeliest.word, likeliest.probability);
-    return best;
+    for (const NgramIndex::Scored &likely : m_general->likeliest(english, prefix, count))
+        consider(likely.word, likely.probability);
+    QStringList words;
+    for (const auto &[score, word] : best)
+        words.append(word);
+    return words;
 }

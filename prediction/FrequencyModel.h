@@ -22,7 +22,8 @@ public:
     void setGeneral(std::shared_ptr<const NgramIndex> general) { m_general = std::move(general); }
 
     void learn(const QString &line) override;
-    QString mostLikelyWord(const QString &before, const QString &prefix) const override;
+    QStringList likeliestWords(
+        const QString &before, const QString &prefix, int count) const override;
 
 private:
     // Words by weight, sorted so that the words starting with a prefix are one range.

@@ -48,34 +48,48 @@ QString WordCompletion::writtenForm(const QString &word) const
     return m_capitalised.value(word, word);
 }
 
-WordCompletion::Suggestion WordCompletion::suggestion(const QString &line) const
+QString WordCompletion::asTyped(const QString &typed, const QString &word) const
+{
+    const QString form = writtenForm(word);
+    if (form != word)
+        return form;
+    const QString rest = word.mid(typed.size());
+    return typed + (typed.size() > 1 && isAllUpper(typed) ? rest.toUpper() : rest);
+}
+
+WordOffers WordCompletion::offers(const QString &line) const
 {
     if (line.size() > LongestLine)
         return {};
     const QString typed = Words::trailingWord(line);
     const QString before = line.left(line.size() - typed.size());
+    WordOffers offers { typed.size(), {} };
+    auto offer = [&](const QString &word) {
+        if (!offers.words.contains(word))
+            offers.words.append(word);
+    };
     if (typed.isEmpty()) {
         // A next word on an empty line, the first of what is said, or after a space that
         // follows something said.
         if (!line.isEmpty() && (!line.back().isSpace() || line.trimmed().isEmpty()))
             return {};
-        QString word = writtenForm(m_model->mostLikelyWord(before, {}));
-        if (word.isEmpty())
-            return {};
         const QString previous = Words::trailingWord(before.trimmed());
-        if (previous.size() > 1 && isAllUpper(previous))
-            word = word.toUpper();
-        else if (endsSentence(before))
-            word[0] = word[0].toUpper();
-        return { 0, word };
+        const bool shouted = previous.size() > 1 && isAllUpper(previous);
+        const bool startsSentence = endsSentence(before);
+        for (const QString &word : m_model->likeliestWords(before, {}, WordOffers::Most)) {
+            QString form = writtenForm(word);
+            if (shouted)
+                form = form.toUpper();
+            else if (startsSentence)
+                form[0] = form[0].toUpper();
+            offer(form);
+        }
+    } else {
+        for (const QString &word :
+            m_model->likeliestWords(before, typed.toLower(), WordOffers::Most))
+            offer(asTyped(typed, word));
     }
-    const QString word = m_model->mostLikelyWord(before, typed.toLower());
-    if (word.isEmpty())
+    if (offers.isEmpty())
         return {};
-    const QString form = writtenForm(word);
-    if (form != word)
-        return { typed.size(), form };
-    const QString rest = word.mid(typed.size());
-    return { typed.size(),
-        typed + (typed.size() > 1 && isAllUpper(typed) ? rest.toUpper() : rest) };
+    return offers;
 }

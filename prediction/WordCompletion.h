@@ -2,6 +2,7 @@
 #pragma once
 
 #include "WordModel.h"
+#include "WordOffers.h"
 
 #include <QHash>
 
@@ -15,29 +16,20 @@ public:
     // Past this, a line is a paste, not typing: working out a guess would only cost time.
     static constexpr qsizetype LongestLine = 4000;
 
-    // A word offered for the end of a line: it replaces the letters typed of it, which it
-    // starts with in any case ("man" becomes "Manchester").
-    struct Suggestion
-    {
-        qsizetype typed = 0;
-        QString word;
-        // What is shown after the cursor.
-        QString rest() const { return word.mid(typed); }
-    };
-
     explicit WordCompletion(std::unique_ptr<WordModel> model);
 
     // A line said in this run, typed or from the board.
     void learn(const QString &line);
 
-    // The word being typed at the end of line, or on an empty line or after a space the next
-    // word; an empty word when there is nothing to offer. The letters typed keep their case and the
-    // rest follows it, except for words that are written with capitals ("I", names), which keep
-    // them.
-    Suggestion suggestion(const QString &line) const;
+    // The likeliest words for the one being typed at the end of line, or on an empty line or
+    // after a space for the next word; none when there is nothing to offer. The letters typed
+    // keep their case and the rest follows it, except for words that are written with capitals
+    // ("I", names), which keep them.
+    WordOffers offers(const QString &line) const;
 
 private:
     QString writtenForm(const QString &word) const;
+    QString asTyped(const QString &typed, const QString &word) const;
 
     std::unique_ptr<WordModel> m_model;
     // Words seen with capitals inside a sentence, by their lower-case form.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // What a word completion asks of a language model. Words are lower case on both sides; the
 // casing of what is shown is the completion's business.
@@ -13,7 +14,9 @@ public:
     // A line the user said, or a phrase of the board. Learned in memory only: nothing is written.
     virtual void learn(const QString &line) = 0;
 
-    // The most likely word that starts with prefix and is longer than it, given the text of the
-    // line before it; an empty prefix asks for the next word. Empty when nothing fits.
-    virtual QString mostLikelyWord(const QString &before, const QString &prefix) const = 0;
+    // The count likeliest words that start with prefix and are longer than it, given the text of
+    // the line before it, likeliest first and no two alike; an empty prefix asks for the next
+    // word. Fewer when fewer fit, none when nothing does.
+    virtual QStringList likeliestWords(
+        const QString &before, const QString &prefix, int count) const = 0;
 };

@@ -37,13 +37,17 @@ void PresageModel::learn(const QString &line)
     m_engine->presage.learn(line.toLower().toStdString() + " ");
 }
 
-QString PresageModel::mostLikelyWord(const QString &before, const QString &prefix) const
+QStringList PresageModel::likeliestWords(
+    const QString &before, const QString &prefix, int count) const
 {
     m_engine->context.past = (before + prefix).toLower().toStdString();
     const std::string lowerPrefix = prefix.toLower().toStdString();
+    QStringList words;
     for (const std::string &word : m_engine->presage.predict()) {
-        if (word.size() > lowerPrefix.size() && word.starts_with(lowerPrefix))
-            return QString::fromStdString(word);
+        const QString offered = QString::fromStdString(word);
+        if (word.size() > lowerPrefix.size() && word.starts_with(lowerPrefix)
+            && !words.contains(offered) && words.size() < count)
+            words.append(offered);
     }
-    return {};
+    return words;
 }

@@ -16,7 +16,8 @@ public:
     ~PresageModel() override;
 
     void learn(const QString &line) override;
-    QString mostLikelyWord(const QString &before, const QString &prefix) const override;
+    QStringList likeliestWords(
+        const QString &before, const QString &prefix, int count) const override;
 
 private:
     struct Engine;

@@ -8,24 +8,33 @@
 
 namespace {
 
-void typeLine(WordCompletion &completion, const QString &line, TypingResult &result)
+// What the line reads once the word offered that is its next one is taken, or nothing.
+QString taking(const QString &typed, const WordOffers &offers, int taken, const QString &line)
+{
+    for (qsizetype i = 0; i < std::min<qsizetype>(taken, offers.words.size()); ++i) {
+        const QString word = typed.left(typed.size() - offers.typed) + offers.words.at(i);
+        const qsizetype end = word.size();
+        if (line.startsWith(word) && !Characters::isInWord(line, end))
+            return end < line.size() && line.at(end) == u' ' ? word + u' ' : word;
+    }
+    return {};
+}
+
+void typeLine(WordCompletion &completion, const QString &line, int taken, TypingResult &result)
 {
     QString typed;
     const qint64 keysBefore = result.keys;
     while (typed.size() < line.size()) {
         QElapsedTimer timer;
         timer.start();
-        const WordCompletion::Suggestion suggestion = completion.suggestion(typed);
-        result.suggestionNanoseconds.append(timer.nsecsElapsed());
+        const WordOffers offers = completion.offers(typed);
+        result.offerNanoseconds.append(timer.nsecsElapsed());
 
-        const QString taken = typed.left(typed.size() - suggestion.typed) + suggestion.word;
-        const qsizetype end = taken.size();
-        const bool wholeWord = !suggestion.word.isEmpty() && line.startsWith(taken)
-            && !Characters::isInWord(line, end);
-        if (wholeWord)
-            typed = end < line.size() && line.at(end) == u' ' ? taken + u' ' : taken;
-        else
+        const QString next = taking(typed, offers, taken, line);
+        if (next.isEmpty())
             typed.append(line.at(typed.size()));
+        else
+            typed = next;
         ++result.keys;
     }
     result.characters += line.size();
@@ -35,10 +44,10 @@ void typeLine(WordCompletion &completion, const QString &line, TypingResult &res
 
 } // namespace
 
-TypingResult typeLines(WordCompletion &completion, const QStringList &lines)
+TypingResult typeLines(WordCompletion &completion, const QStringList &lines, int taken)
 {
     TypingResult result;
     for (const QString &line : lines)
-        typeLine(completion, line, result);
+        typeLine(completion, line, taken, result);
     return result;
 }

@@ -2,31 +2,30 @@
 #include "WordSuggestions.h"
 
 #include "FrequencyModel.h"
-#include "Profanity.h"
 #include "WordCompletion.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QtConcurrent>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
+#include <cstdio>
 
 namespace {
 
-// Read once a process: every strip shares it, and none waits at its end for a read to finish.
+// Mapped once a process: every strip shares it, and none waits at its end for it.
 QFuture<std::shared_ptr<const NgramIndex>> english()
 {
-    static const QFuture<std::shared_ptr<const NgramIndex>> read = QtConcurrent::run([] {
-        auto index = std::make_shared<const NgramIndex>(
-            NgramIndex::fromSphinxModel(NgramIndex::defaultSphinxModel(), &Profanity::isOffensive));
-        // The model is read through tens of megabytes of scratch tables; the strip keeps
-        // only the index, and what it freed goes back to the system.
-#if defined(__GLIBC__)
-        malloc_trim(0);
-#endif
+    static const QFuture<std::shared_ptr<const NgramIndex>> mapped = QtConcurrent::run([] {
+        const QString path = WordSuggestions::englishIndex();
+        QString error;
+        auto index = std::make_shared<const NgramIndex>(NgramIndex::open(path, &error));
+        if (!error.isEmpty())
+            std::fprintf(stderr,
+                "vocalo: word completion works without the model of English: %s: %s\n",
+                qPrintable(QDir::toNativeSeparators(path)), qPrintable(error));
         return index;
     });
-    return read;
+    return mapped;
 }
 
 } // namespace
@@ -46,6 +45,19 @@ WordSuggestions::WordSuggestions(QObject *parent) : CompletionSource(parent)
 
 WordSuggestions::~WordSuggestions() = default;
 
+QString WordSuggestions::englishIndex()
+{
+    const QString named = qEnvironmentVariable("VOCALO_ENGLISH_INDEX");
+    if (!named.isEmpty())
+        return named;
+    const QDir program(QCoreApplication::applicationDirPath());
+    const QString built = program.filePath(QStringLiteral(VOCALO_ENGLISH_INDEX_NAME));
+    if (QFileInfo::exists(built))
+        return built;
+    return QDir::cleanPath(
+        program.filePath(QStringLiteral(VOCALO_DATA_FROM_PROGRAM "/" VOCALO_ENGLISH_INDEX_NAME)));
+}
+
 void WordSuggestions::learn(const QString &line)
 {
     m_completion->learn(line);
@@ -53,8 +65,5 @@ void WordSuggestions::learn(const QString &line)
 
 WordOffers WordSuggestions::offersFor(const QString &line) const
 {
-    const WordCompletion::Suggestion suggestion = m_completion->suggestion(line);
-    if (suggestion.word.isEmpty())
-        return {};
-    return { suggestion.typed, { suggestion.word } };
+    return m_completion->offers(line);
 }

@@ -13,8 +13,8 @@ class FrequencyModel;
 class WordCompletion;
 
 // The strip's completions: the lines said in this run (typed or from the board) over a model of
-// English, which is read on a thread of their own so that start-up does not wait for it; what
-// is offered changes once it is.
+// English, an index file mapped on a thread of its own so that start-up never waits on the disk;
+// what is offered changes once it is.
 class WordSuggestions : public CompletionSource
 {
     Q_OBJECT
@@ -22,12 +22,16 @@ public:
     explicit WordSuggestions(QObject *parent = nullptr);
     ~WordSuggestions() override;
 
+    // Where the program finds its index of English: beside it in the build folder, in
+    // share/vocalo/ once installed; VOCALO_ENGLISH_INDEX names another.
+    static QString englishIndex();
+
     void learn(const QString &line);
     WordOffers offersFor(const QString &line) const override;
 
 private:
     std::unique_ptr<WordCompletion> m_completion;
-    // The model m_completion owns, to hand it the model of English once read.
+    // The model m_completion owns, to hand it the model of English once mapped.
     FrequencyModel *m_model = nullptr;
     QFutureWatcher<std::shared_ptr<const NgramIndex>> m_english;
 };

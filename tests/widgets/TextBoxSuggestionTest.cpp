@@ -28,13 +28,7 @@ public:
         for (const QString &line : said)
             m_completion.learn(line);
     }
-    WordOffers offersFor(const QString &line) const override
-    {
-        const WordCompletion::Suggestion suggestion = m_completion.suggestion(line);
-        if (suggestion.word.isEmpty())
-            return {};
-        return { suggestion.typed, { suggestion.word } };
-    }
+    WordOffers offersFor(const QString &line) const override { return m_completion.offers(line); }
 
 private:
     WordCompletion m_completion { std::make_unique<FrequencyModel>() };
