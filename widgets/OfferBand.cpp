@@ -151,7 +151,12 @@ void OfferBand::showOffers()
         static_cast<OfferButton *>(m_words[i])
             ->setWord(qsizetype(i) < words.size() ? words.at(qsizetype(i)) : QString());
     setFont(m_box->font());
-    const bool wanted = !words.isEmpty() && m_box->isEnabled() && m_box->window()->isVisible()
+    // A Wayland desktop puts a window of its own where it likes, not under the strip, and over
+    // whatever lies there; there the words are F1 to F3's alone (XWayland places the row).
+    static const bool placeable
+        = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    const bool wanted = placeable && !words.isEmpty() && m_box->isEnabled()
+        && m_box->window()->isVisible()
         && QGuiApplication::applicationState() == Qt::ApplicationActive;
     if (wanted) {
         place();

@@ -16,7 +16,8 @@ class TextBox;
 // in the box's font and colours. Like a completer's popup it never takes the keyboard focus: a
 // click on a word writes it into the box, and the box keeps the focus. It shows only while the
 // box offers something and could take it: not while the box is disabled or its window hidden,
-// nor while another program has the focus.
+// nor while another program has the focus, nor on a Wayland desktop, which does not let it be
+// placed.
 class OfferBand : public QWidget
 {
     Q_OBJECT
