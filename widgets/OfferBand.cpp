@@ -130,10 +130,14 @@ bool OfferBand::eventFilter(QObject *watched, QEvent *event)
         if (watched == m_box->window())
             place();
         break;
+    case QEvent::FontChange:
+        if (watched == m_box)
+            setFont(m_box->font());
+        showOffers();
+        break;
     case QEvent::Show:
     case QEvent::Hide:
     case QEvent::EnabledChange:
-    case QEvent::FontChange:
         showOffers();
         break;
     default:
@@ -150,7 +154,6 @@ void OfferBand::showOffers()
     for (size_t i = 0; i < m_words.size(); ++i)
         static_cast<OfferButton *>(m_words[i])
             ->setWord(qsizetype(i) < words.size() ? words.at(qsizetype(i)) : QString());
-    setFont(m_box->font());
     // A Wayland desktop puts a window of its own where it likes, not under the strip, and over
     // whatever lies there; there the words are F1 to F3's alone (XWayland places the row).
     static const bool placeable
